@@ -1,0 +1,43 @@
+# Native build (Linux g++): the platform-free code, its tests, the tools that run on the host.
+find_package(GTest REQUIRED)
+find_package(Threads REQUIRED)
+find_package(JPEG REQUIRED)
+
+option(PEXO_SANITIZE "build with address and undefined-behaviour sanitizers" OFF)
+if(PEXO_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Boost.Regex header-only; the native build uses the C traits in place of the Win32 ones.
+add_compile_definitions(BOOST_REGEX_STANDALONE PEXO_NATIVE=1)
+
+pexo_sources(runtime_src runtime)
+add_library(pexo_runtime STATIC ${runtime_src})
+target_include_directories(pexo_runtime PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(pexo_runtime SYSTEM PUBLIC ${PEXO_BOOST_INCLUDE})
+target_link_libraries(pexo_runtime PUBLIC Threads::Threads)
+
+pexo_sources(app_src app)
+if(app_src)
+    add_library(pexo_app STATIC ${app_src})
+    target_link_libraries(pexo_app PUBLIC pexo_runtime)
+else()
+    add_library(pexo_app INTERFACE)
+    target_link_libraries(pexo_app INTERFACE pexo_runtime)
+endif()
+
+enable_testing()
+file(GLOB_RECURSE native_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/native/*.cpp")
+add_executable(native_tests ${native_tests_src})
+target_link_libraries(native_tests PRIVATE pexo_app pexo_runtime GTest::gtest GTest::gtest_main)
+add_test(NAME native_tests COMMAND native_tests)
+
+foreach(tool IN ITEMS album-service)
+    if(EXISTS "${CMAKE_SOURCE_DIR}/tools/${tool}/CMakeLists.txt")
+        add_subdirectory(tools/${tool})
+    endif()
+endforeach()
+if(EXISTS "${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt")
+    add_subdirectory(bench)
+endif()

@@ -1,0 +1,17 @@
+# Source sets by layer. Files named *_win.cpp call Win32 and build only for Windows; *_posix.cpp are the
+# native build's stand-ins; everything else is platform-free and builds in both.
+function(pexo_sources out)
+    set(all)
+    foreach(dir IN LISTS ARGN)
+        file(GLOB_RECURSE found CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/${dir}/*.cpp")
+        list(APPEND all ${found})
+    endforeach()
+    if(WIN32)
+        list(FILTER all EXCLUDE REGEX "_posix\\.cpp$")
+    else()
+        list(FILTER all EXCLUDE REGEX "_win\\.cpp$")
+    endif()
+    set(${out} ${all} PARENT_SCOPE)
+endfunction()
+
+set(PEXO_BOOST_INCLUDE "${PEXO_CACHE}/boost-include")

@@ -1,0 +1,44 @@
+# Windows build (mingw-w64, posix threads, static): the program, its Windows tests and the UI driver.
+add_compile_definitions(BOOST_REGEX_STANDALONE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(PEXO_JPEG "${PEXO_CACHE}/libjpeg-win64")
+set(PEXO_GTEST "${PEXO_CACHE}/gtest-win64")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/wine-run")
+
+pexo_sources(runtime_src runtime)
+add_library(pexo_runtime STATIC ${runtime_src})
+target_include_directories(pexo_runtime PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(pexo_runtime SYSTEM PUBLIC ${PEXO_BOOST_INCLUDE})
+target_link_libraries(pexo_runtime PUBLIC wininet urlmon ole32 oleaut32 uuid shell32 comctl32 gdi32 user32
+                      advapi32 shlwapi)
+
+pexo_sources(ui_src ui)
+if(ui_src)
+    add_library(pexo_ui STATIC ${ui_src})
+    target_include_directories(pexo_ui SYSTEM PUBLIC "${PEXO_JPEG}/include")
+    target_link_libraries(pexo_ui PUBLIC pexo_runtime "${PEXO_JPEG}/lib/libjpeg.a")
+    target_link_libraries(pexo_runtime PUBLIC pexo_ui)
+endif()
+
+pexo_sources(app_src app)
+if(app_src)
+    add_library(pexo_app STATIC ${app_src})
+    target_link_libraries(pexo_app PUBLIC pexo_runtime)
+else()
+    add_library(pexo_app INTERFACE)
+    target_link_libraries(pexo_app INTERFACE pexo_runtime)
+endif()
+
+enable_testing()
+file(GLOB_RECURSE win_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/win/*.cpp")
+add_executable(win_tests ${win_tests_src})
+target_include_directories(win_tests SYSTEM PRIVATE "${PEXO_GTEST}/include")
+target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a")
+add_test(NAME win_tests COMMAND win_tests)
+
+foreach(sub IN ITEMS skin tools/ui-driver app/shell)
+    if(EXISTS "${CMAKE_SOURCE_DIR}/${sub}/CMakeLists.txt")
+        add_subdirectory(${sub})
+    endif()
+endforeach()

@@ -1,0 +1,66 @@
+// The kernel command table in index order; reading it tells which commands exist.
+#include "runtime/kernel_commands.h"
+
+namespace rt {
+
+const CommandEntry kKernelCommands[kKernelCommandCount] = {
+    {"FocusControl", &FocusControl},
+    {"ShowMessageBox", &ShowMessageBox},
+    {"DestroyUnit", &DestroyUnit},
+    {"ToText", &ToText},
+    {"DoEvents", &DoEvents},
+    {"TextLength", &TextLength},
+    {"FindTextReverse", &FindTextReverse},
+    {"RightText", &RightText},
+    {"FindText", &FindText},
+    {"ReplaceSubtext", &ReplaceSubtext},
+    {"RemoveFile", &RemoveFile},
+    {"ReadRegistryText", &ReadRegistryText},
+    {"GetRunDirectory", &GetRunDirectory},
+    {"GetExeName", &GetExeName},
+    {"GetEventControl", &GetEventControl},
+    {"IntegerDivide", &IntegerDivide},
+    {"SetParentControl", &SetParentControl},
+    {"PopupMenu", &PopupMenu},
+    {"TrimSpaces", &TrimSpaces},
+    {"MidText", &MidText},
+    {"ToInteger", &ToInteger},
+    {"ComboClear", &ComboClear},
+    {"ComboAddItem", &ComboAddItem},
+    {"ComboItemCount", &ComboItemCount},
+    {"OpenMemoryFile", &OpenMemoryFile},
+    {"WriteData", &WriteData},
+    {"SeekFileStart", &SeekFileStart},
+    {"ReadData", &ReadData},
+    {"CloseFile", &CloseFile},
+    {"GetFileLength", &GetFileLength},
+    {"DeleteData", &DeleteData},
+    {"RemoveAllSpaces", &RemoveAllSpaces},
+    {"CharFromCode", &CharFromCode},
+    {"ToUpper", &ToUpper},
+    {"BlankBytes", &BlankBytes},
+    {"BytesLength", &BytesLength},
+    {"LeftBytes", &LeftBytes},
+    {"WriteBytes", &WriteBytes},
+    {"SpaceText", &SpaceText},
+    {"ReadBytes", &ReadBytes},
+    {"WriteText", &WriteText},
+    {"AtFileEnd", &AtFileEnd},
+    {"ReadLine", &ReadLine},
+    {"ReplaceTextAt", &ReplaceTextAt},
+    {"LeftText", &LeftText},
+    {"ToLower", &ToLower},
+    {"ToNumber", &ToNumber},
+    {"ComboItemData", &ComboItemData},
+    {"Remainder", &Remainder},
+    {"CopyControl", &CopyControl},
+    {"WriteRegistry", &WriteRegistry},
+    {"FileExists", &FileExists},
+    {"WriteFileBytes", &WriteFileBytes},
+    {"SetFileAttrs", &SetFileAttrs},
+};
+
+static_assert(kFocusControl == 0 && kToText == 3 && kFindText == 8 && kReadData == 27 && kCopyControl == 49 &&
+              kSetFileAttrs == 53, "the table order is fixed");
+
+}  // namespace rt

@@ -1,0 +1,14 @@
+// Window-layer entries until the window layer takes them over: reaching them is a loud fatal error.
+#include "runtime/errors.h"
+#include "runtime/frame.h"
+
+namespace rt {
+
+PropertyValue ReadProperty(uint32_t, uint32_t, int32_t, int32_t) { ErrorWithText("window layer not built"); }
+void WriteProperty(uint32_t, uint32_t, int32_t, int32_t, uint32_t, uint32_t) {
+    ErrorWithText("window layer not built");
+}
+void RunMessageLoop() {}
+void LoadStartWindow(uint32_t) { ErrorWithText("载入启动窗口失败"); }
+
+}  // namespace rt

@@ -1,0 +1,24 @@
+// Runs this test program again as a child in a named scenario, for behaviour that ends the process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace rt {
+
+struct ChildResult {
+    DWORD exitCode = 0;
+    std::string output;    // what the child wrote to its standard output
+    std::string boxTitle;  // the message box the child showed, when answerErrorBox was set
+    std::string boxText;
+};
+
+// Starts "win_tests.exe --child=<scenario>", collects its output and exit code. With answerErrorBox, a watcher
+// finds the child's message box, reads its title and text and presses its button.
+ChildResult RunChild(const std::string& scenario, bool answerErrorBox = false, DWORD timeoutMs = 30000);
+
+// Text of the first message box (dialog class #32770) of a process: its title and its static text.
+bool FindMessageBox(DWORD processId, HWND* box, std::string* title, std::string* text);
+
+}  // namespace rt
