@@ -6,68 +6,13 @@
 #include <map>
 #include <thread>
 
-#include "runtime/dll_commands.h"
-#include "runtime/errors.h"
-#include "runtime/program.h"
 
 namespace rt {
 
 namespace {
 
-void Say(const char* s) {
-    std::fputs(s, stdout);
-    std::fflush(stdout);
-}
-int PrintingHook(int32_t n, const char* m) {
-    std::printf("hook %d %s", n, m);
-    std::fflush(stdout);
-    return 1;
-}
-void ExitRoutine() { Say("exit routine"); }
-
-const std::map<std::string, void (*)()>& Scenarios() {
-    static const std::map<std::string, void (*)()> scenarios = {
-        {"dll-missing-system",
-         [] {
-             SetErrorHook(&PrintingHook);
-             static DllBinding b{"", "NoSuchExportAnywhere"};
-             BindDllCommand(b);
-         }},
-        {"dll-missing-named",
-         [] {
-             SetErrorHook(&PrintingHook);
-             static DllBinding b{"WinINet.dll", "NoSuchExport"};
-             BindDllCommand(b);
-         }},
-        {"dll-missing-library",
-         [] {
-             SetErrorHook(&PrintingHook);
-             InitRuntime();
-             BindDllCommand(DllCommand(17));
-         }},
-        {"exit-main",
-         [] {
-             InitRuntime();
-             SetExitRoutine(&ExitRoutine);
-             ExitProgram(3);
-         }},
-        {"exit-worker",
-         [] {
-             InitRuntime();
-             SetExitRoutine(&ExitRoutine);
-             std::thread([] { ExitProgram(4); }).detach();
-             // The main thread pumps messages, as the program's message loop does.
-             MSG msg;
-             while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-         }},
-        {"fatal-worker",
-         [] {
-             SetErrorHook(&PrintingHook);
-             SetExitRoutine(&ExitRoutine);
-             std::thread([] { CheckedIndex(5, 4); }).join();
-         }},
-        {"fatal-box", [] { CheckedIndex(0, 4); }},
-    };
+std::map<std::string, void (*)()>& Scenarios() {
+    static std::map<std::string, void (*)()> scenarios;
     return scenarios;
 }
 
@@ -102,6 +47,11 @@ BOOL CALLBACK FindStatic(HWND child, LPARAM lp) {
 }
 
 }  // namespace
+
+bool RegisterChildScenario(const char* name, void (*body)()) {
+    Scenarios()[name] = body;
+    return true;
+}
 
 bool FindMessageBox(DWORD processId, HWND* box, std::string* title, std::string* text) {
     BoxSearch s{processId, nullptr};

@@ -3,13 +3,63 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <thread>
+
 #include "runtime/dll_commands.h"
+#include "runtime/errors.h"
 #include "runtime/frame.h"
 #include "runtime/program.h"
 #include "tests/win/child_process.h"
 
 namespace rt {
 namespace {
+
+void Say(const char* s) {
+    std::fputs(s, stdout);
+    std::fflush(stdout);
+}
+int PrintingHook(int32_t n, const char* m) {
+    std::printf("hook %d %s", n, m);
+    std::fflush(stdout);
+    return 1;
+}
+void ExitRoutine() { Say("exit routine"); }
+
+CHILD_SCENARIO("dll-missing-system") {
+    SetErrorHook(&PrintingHook);
+    static DllBinding b{"", "NoSuchExportAnywhere"};
+    BindDllCommand(b);
+}
+CHILD_SCENARIO("dll-missing-named") {
+    SetErrorHook(&PrintingHook);
+    static DllBinding b{"WinINet.dll", "NoSuchExport"};
+    BindDllCommand(b);
+}
+CHILD_SCENARIO("dll-missing-library") {
+    SetErrorHook(&PrintingHook);
+    InitRuntime();
+    BindDllCommand(DllCommand(17));
+}
+CHILD_SCENARIO("exit-main") {
+    InitRuntime();
+    SetExitRoutine(&ExitRoutine);
+    ExitProgram(3);
+}
+CHILD_SCENARIO("exit-worker") {
+    InitRuntime();
+    SetExitRoutine(&ExitRoutine);
+    std::thread([] { ExitProgram(4); }).detach();
+    // The main thread pumps messages, as the program's message loop does.
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+}
+CHILD_SCENARIO("fatal-worker") {
+    SetErrorHook(&PrintingHook);
+    SetExitRoutine(&ExitRoutine);
+    std::thread([] { CheckedIndex(5, 4); }).join();
+}
+CHILD_SCENARIO("fatal-box") { CheckedIndex(0, 4); }
 
 TEST(DllBinding, SystemFunctionFoundAndCachedWithoutLoadingAgain) {
     void* first = ResolveDllCommand(3);  // CloseHandle, from Kernel32.dll
