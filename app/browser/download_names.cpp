@@ -1,0 +1,64 @@
+// Base names, safe names and numbered names of downloaded pictures.
+#include "app/browser/download_names.h"
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+namespace app {
+
+namespace {
+
+bool IsReservedDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+std::string MakeSafe(const std::string& raw) {
+    std::string name;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        auto c = static_cast<unsigned char>(raw[i]);
+        if (c >= 0x81 && c <= 0xFE && i + 1 < raw.size()) {
+            name += raw[i];  // a GBK character: lead and trail byte together
+            name += raw[++i];
+        } else if (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) || c >= 0x80) {
+            name += '_';  // control bytes, characters Windows forbids, and a lone lead byte
+        } else {
+            name += char(c);
+        }
+    }
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    if (name.empty()) return "picture";
+    if (IsReservedDeviceName(name)) name.insert(0, "_");
+    return name;
+}
+
+}  // namespace
+
+Text PictureBaseName(const Text& url) {
+    std::string address = url.c_str();
+    address = address.substr(0, address.find_first_of("?#"));
+    Text cut = Text::Copy(address);
+    int32_t slash = FindTextReverse(cut, "/");
+    Text base = slash == -1 ? cut : RightText(cut, TextLength(cut) - slash);
+    return Text::Copy(MakeSafe(base.c_str()));
+}
+
+Text NumberedName(const Text& base, int32_t dup) {
+    if (dup == 0) return base;
+    Text number = ToText(dup);
+    if (FindText(base, ".") == -1) return Concat(base, "(", number, ")");
+    Text replacement = Concat("(", number, ").");
+    return rt::TextResult(rt::CallKernel(rt::kReplaceSubtext, base, ".", replacement, 1, 1, true));
+}
+
+Text FolderWithBackslash(const Text& folder) {
+    if (RightText(folder, 1) == "\\") return folder;
+    return Concat(folder, "\\");
+}
+
+}  // namespace app
