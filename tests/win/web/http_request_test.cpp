@@ -1,0 +1,189 @@
+// HttpRequest under Wine against a server in the test process: what is sent, what comes back, cookies,
+// long headers, time-outs and a window thread that keeps answering while it waits.
+#include <windows.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/web/http_request.h"
+#include "tests/win/support/http_test_server.h"
+
+namespace app {
+namespace {
+
+using testing_support::HttpTestServer;
+using testing_support::ReceivedRequest;
+using testing_support::Reply;
+
+std::string Str(const Bytes& b) { return std::string(reinterpret_cast<const char*>(b.data()), b.size()); }
+Text T(const std::string& s) { return Text::Copy(s); }
+
+constexpr char kDefaultAccept[] =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
+
+Reply Echo(const ReceivedRequest& r) {
+    Reply reply;
+    reply.body = r.requestLine;
+    return reply;
+}
+
+TEST(HttpRequestSending, UrlOnlyIsAGetWithTheThreeDefaultLinesInOrder) {
+    HttpTestServer server(&Echo);
+    std::string url = server.Url("/a/b?x=1");
+    EXPECT_EQ(Str(HttpRequest(T(url))), "GET /a/b?x=1 HTTP/1.1");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    const std::string& h = server.Requests()[0].headers;
+    size_t accept = h.find(kDefaultAccept), referer = h.find("Referer: " + url + "\r\n"),
+           language = h.find("Accept-Language: zh-cn\r\n");
+    ASSERT_NE(accept, std::string::npos) << h;
+    ASSERT_NE(referer, std::string::npos) << h;
+    ASSERT_NE(language, std::string::npos) << h;
+    EXPECT_LT(accept, referer);
+    EXPECT_LT(referer, language);
+    EXPECT_NE(h.find("User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"), std::string::npos) << h;
+}
+
+TEST(HttpRequestSending, LowerCaseAcceptSuppressesOnlyTheDefaultAccept) {
+    HttpTestServer server(&Echo);
+    HttpRequestOptions o;
+    o.headers = T("accept: text/plain\r\n");
+    HttpRequest(T(server.Url("/")), o);
+    const std::string& h = server.Requests().at(0).headers;
+    EXPECT_EQ(h.find("image/gif"), std::string::npos) << h;
+    EXPECT_NE(h.find("Referer: "), std::string::npos);
+    EXPECT_NE(h.find("Accept-Language: zh-cn"), std::string::npos);
+}
+
+TEST(HttpRequestSending, MethodsGetInLowerCasePostAndOthers) {
+    HttpTestServer server(&Echo);
+    HttpRequestOptions get;
+    get.method = T("get");
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/g")), get)), "get /g HTTP/1.1");
+
+    HttpRequestOptions put;
+    put.method = T("PUT");
+    EXPECT_TRUE(HttpRequest(T(server.Url("/p")), put).empty());
+
+    HttpRequestOptions post;
+    post.method = T("POST");
+    post.postData = T("a=b");
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/post")), post)), "POST /post HTTP/1.1");
+    HttpRequestOptions emptyPost;
+    emptyPost.method = T("post");
+    HttpRequest(T(server.Url("/empty")), emptyPost);
+
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);  // PUT sent nothing
+    EXPECT_EQ(requests[1].body, "a=b");
+    EXPECT_NE(requests[1].headers.find("Content-Type: application/x-www-form-urlencoded\r\n"), std::string::npos);
+    EXPECT_NE(requests[1].headers.find("Content-Length: 3\r\n"), std::string::npos);
+    EXPECT_EQ(requests[2].headers.find("x-www-form-urlencoded"), std::string::npos);
+}
+
+TEST(HttpRequestSending, BlankProxyIsADirectConnectionAndNoPathRequestsSlash) {
+    HttpTestServer server(&Echo);
+    HttpRequestOptions o;
+    o.proxy = T("   ");
+    o.userName = T(" ");
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("")), o)), "GET / HTTP/1.1");
+}
+
+TEST(HttpRequestSending, SecureSchemeIsNotRecognisedAndGivesEmpty) {
+    // The host part of "https://..." is "https": nothing answers there.
+    EXPECT_TRUE(HttpRequest(T("https://127.0.0.1:1/x"), HttpRequestOptions{{}, {}, {}, {}, {}, {}, 5}).empty());
+}
+
+TEST(HttpRequestBodies, ManyPiecesNulBytesAndEmpty) {
+    std::string big;
+    for (int i = 0; i < 5000; ++i) big += char('a' + i % 26);
+    big[700] = '\0';
+    HttpTestServer server([&](const ReceivedRequest& r) {
+        Reply reply;
+        if (r.requestLine.find("/big") != std::string::npos) reply.body = big;
+        if (r.requestLine.find("/404") != std::string::npos) {
+            reply.status = 404;
+            reply.body = "not here";
+        }
+        return reply;
+    });
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/big")))), big);
+    EXPECT_TRUE(HttpRequest(T(server.Url("/empty"))).empty());
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/404")))), "not here");
+}
+
+TEST(HttpRequestResponse, HeadersAreReadWholeAndCookiesReachTheStore) {
+    std::string longValue(3000, 'x');
+    HttpTestServer server([&](const ReceivedRequest&) {
+        Reply reply;
+        reply.extraHeaders = "X-Long: " + longValue + "\r\nSet-Cookie: first=1; path=/\r\nSet-Cookie: second=two\r\n";
+        reply.body = "ok";
+        return reply;
+    });
+    Text headers;
+    HttpRequestOptions o;
+    o.responseHeaders = &headers;
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/c")), o)), "ok");
+    EXPECT_NE(headers.str().find("X-Long: " + longValue), std::string::npos);
+    EXPECT_GT(headers.size(), 3000u);
+    char cookies[1024] = {};
+    DWORD size = sizeof cookies;
+    ASSERT_TRUE(InternetGetCookieA("http://127.0.0.1", nullptr, cookies, &size));
+    EXPECT_NE(std::string(cookies).find("first=1"), std::string::npos) << cookies;
+    EXPECT_NE(std::string(cookies).find("second=two"), std::string::npos) << cookies;
+}
+
+TEST(HttpRequestTimeOut, SilentServerGivesEmptyWithinTheTimeOutAndTheAbandonedWorkerDoesNoHarm) {
+    HttpTestServer server([](const ReceivedRequest& r) {
+        Reply reply;
+        reply.neverAnswer = r.requestLine.find("/silent") != std::string::npos;
+        reply.body = "fine";
+        return reply;
+    });
+    HttpRequestOptions o;
+    o.timeoutSeconds = 2;
+    ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(HttpRequest(T(server.Url("/silent")), o).empty());
+    double seconds = double(GetTickCount64() - start) / 1000;
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 6.0);
+    // Later requests work normally while the abandoned one still waits.
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/after")))), "fine");
+}
+
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) ++*reinterpret_cast<int*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return DefWindowProcA(hwnd, message, w, l);
+}
+
+TEST(HttpRequestWaiting, WindowThreadKeepsProcessingMessages) {
+    HttpTestServer server([](const ReceivedRequest&) {
+        Reply reply;
+        reply.delayMs = 1500;
+        reply.body = "slow";
+        return reply;
+    });
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = CountingProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "HttpRequestWaitingTest";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    int handled = 0;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&handled));
+    std::thread poster([window] {
+        for (int i = 0; i < 5; ++i) {
+            Sleep(150);
+            PostMessageA(window, WM_APP, 0, 0);
+        }
+    });
+    EXPECT_EQ(Str(HttpRequest(T(server.Url("/slow")))), "slow");
+    poster.join();
+    EXPECT_EQ(handled, 5);  // every message was dispatched during the fetch, not after it
+    DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace app
