@@ -77,8 +77,7 @@ void WriteText(Value* result, int32_t argc, Value* args) {
             const char* text = v.AsText();
             return !text || file.Write(text, std::strlen(text));
         }
-        if (!HasNumberText(v.tag)) return true;  // other types are skipped
-        char* text = NumberToText(v);
+        char* text = NumberToText(v);  // null for the types that are skipped
         bool written = !text || file.Write(text, std::strlen(text));
         MemFree(text);
         return written;

@@ -178,7 +178,7 @@ void WriteRegistry(Value* result, int32_t argc, Value* args) {
 // gives -1.
 void ShowMessageBox(Value* result, int32_t argc, Value* args) {
     Value message = Arg(argc, args, 0);
-    char* converted = HasNumberText(message.tag) ? NumberToText(message) : nullptr;
+    char* converted = message.tag == kTagText ? nullptr : NumberToText(message);  // null for other types
     const char* text = message.tag == kTagText ? ArgText(argc, args, 0) : converted ? converted : "";
     const char* title = Arg(argc, args, 2).tag == kTagText ? ArgText(argc, args, 2) : "信息：";
     UINT style = UINT(ArgInt(argc, args, 1));

@@ -1,4 +1,4 @@
-// Stand-in for the number-to-text conversion until the text commands provide it (one definition must remain).
+// Stand-in for NumberToText while runtime/number_text.cpp is not in this tree; remove it when that file arrives.
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -48,6 +48,7 @@ void FormatDateTime(double value, char* out, size_t size) {
 
 }  // namespace
 
+// Null for any type other than the numeric ones, boolean and date-time.
 char* NumberToText(const Value& v) {
     char text[128] = {};
     switch (v.tag) {
