@@ -65,7 +65,9 @@ inline bool ReadData(int32_t file, Bytes* bytes) {
 inline Bytes ReadBytes(int32_t file, int32_t n) { return rt::BytesResult(rt::CallKernel(rt::kReadBytes, file, n)); }
 inline Text ReadLine(int32_t file) { return rt::TextResult(rt::CallKernel(rt::kReadLine, file)); }
 inline bool SeekFileStart(int32_t file) { return rt::CallKernel(rt::kSeekFileStart, file).AsInt() != 0; }
-inline bool AtFileEnd(int32_t file) { return rt::CallKernel(rt::kAtFileEnd, file).AsInt() != 0; }
+inline bool AtFileEnd(int32_t file, bool stopAtTerminator = false) {
+    return rt::CallKernel(rt::kAtFileEnd, file, stopAtTerminator).AsInt() != 0;
+}
 inline int32_t GetFileLength(int32_t file) { return rt::CallKernel(rt::kGetFileLength, file).AsInt(); }
 inline bool DeleteData(int32_t file, int32_t n) { return rt::CallKernel(rt::kDeleteData, file, n).AsInt() != 0; }
 inline void CloseFile(int32_t file) { rt::CallKernel(rt::kCloseFile, file); }

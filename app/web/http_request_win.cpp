@@ -62,7 +62,8 @@ void HandBackCookies(const Text& headers, const Text& host) {
     WriteBytes(file, Bytes::Copy(headers.c_str(), headers.size()));
     SeekFileStart(file);
     Text url = Concat("http://", host);
-    while (!AtFileEnd(file)) {
+    // Stop also in front of a NUL or 0x1A byte: ReadLine never steps over one.
+    while (!AtFileEnd(file, true)) {
         Text line = ReadLine(file), name, data;
         if (ParseSetCookieLine(line, &name, &data))
             rt::dll::InternetSetCookieA(url.c_str(), name.c_str(), data.c_str());
