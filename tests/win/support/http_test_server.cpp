@@ -116,7 +116,14 @@ void HttpTestServer::Serve(SOCKET client) {
                 goto done;
             }
             if (reply.neverAnswer) {
-                while (!stopping_ && recv(client, buf, sizeof buf, 0) > 0) {
+                // Hold the connection, checking now and then whether the server is stopping.
+                while (!stopping_) {
+                    fd_set readable;
+                    FD_ZERO(&readable);
+                    FD_SET(client, &readable);
+                    timeval wait{0, 100000};
+                    if (select(0, &readable, nullptr, nullptr, &wait) > 0 && recv(client, buf, sizeof buf, 0) <= 0)
+                        break;
                 }
                 goto done;
             }
