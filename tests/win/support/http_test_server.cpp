@@ -129,7 +129,8 @@ void HttpTestServer::Serve(SOCKET client) {
             }
             std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonOf(reply.status) + "\r\n" +
                               reply.extraHeaders + "Content-Length: " + std::to_string(reply.body.size()) +
-                              "\r\nConnection: close\r\n\r\n" + reply.body;
+                              "\r\nConnection: close\r\n\r\n" +
+                              reply.body.substr(0, reply.body.size() - std::min(reply.cutShortBy, reply.body.size()));
             for (size_t sent = 0; sent < out.size();) {
                 int n = send(client, out.data() + sent, int(out.size() - sent), 0);
                 if (n <= 0) break;

@@ -26,6 +26,7 @@ struct Reply {
     int delayMs = 0;           // wait before answering
     bool neverAnswer = false;  // accept and read the request, then hold the connection open until stopped
     bool reset = false;        // close the connection at once without answering
+    size_t cutShortBy = 0;     // announce the whole body but send this many bytes less, then close
 };
 
 class HttpTestServer {

@@ -1,0 +1,120 @@
+// Picture saving over urlmon's URLDownloadToFileA, with a status callback that reads the HTTP status and the
+// announced length, because the call alone reports success for an error page.
+#include <windows.h>
+#include <urlmon.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/browser/download_names.h"
+#include "app/browser/picture_saver.h"
+#include "runtime/dll_declarations_win.h"
+
+namespace app {
+
+namespace {
+
+// Receives the response status and headers of one download.
+class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
+public:
+    DWORD status = 0;
+    long long contentLength = -1;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_IBindStatusCallback) {
+            *out = static_cast<IBindStatusCallback*>(this);
+        } else if (riid == IID_IHttpNegotiate) {
+            *out = static_cast<IHttpNegotiate*>(this);
+        } else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    // Lives on the caller's stack for the length of the call.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additional) override {
+        if (additional) *additional = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD code, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
+        status = code;
+        if (additional) *additional = nullptr;
+        if (headers) {
+            for (const wchar_t* p = headers; (p = wcsstr(p, L"\n")) != nullptr;) {
+                ++p;
+                if (_wcsnicmp(p, L"Content-Length:", 15) == 0) contentLength = _wtoi64(p + 15);
+            }
+            if (_wcsnicmp(headers, L"Content-Length:", 15) == 0) contentLength = _wtoi64(headers + 15);
+        }
+        return S_OK;
+    }
+};
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Creates the first free numbered name exclusively; empty when the folder takes no new file.
+std::string ReserveFreeName(const Text& folder, const Text& base) {
+    for (int32_t dup = 0; dup < 100000; ++dup) {
+        std::string candidate = std::string(folder.c_str()) + NumberedName(base, dup).c_str();
+        HANDLE h = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return candidate;
+        }
+        // Taken by a file or a directory: try the next number. Any other failure ends the search.
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && !Exists(candidate)) return {};
+    }
+    return {};
+}
+
+long long FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+}  // namespace
+
+SaveOutcome SavePicture(const Text& url, const Text& folder) {
+    SaveOutcome outcome;
+    std::string reserved = ReserveFreeName(folder, PictureBaseName(url));
+    if (reserved.empty()) return outcome;
+
+    char temp[MAX_PATH * 2] = {};
+    if (!GetTempFileNameA(folder.c_str(), "pxo", 0, temp)) {
+        DeleteFileA(reserved.c_str());
+        return outcome;
+    }
+    DownloadWatch watch;
+    HRESULT hr = rt::dll::URLDownloadToFileA(nullptr, url.c_str(), temp, 0, &watch);
+    long long size = FileSize(temp);
+    bool complete = SUCCEEDED(hr) && watch.status >= 200 && watch.status < 300 && size >= 0 &&
+                    (watch.contentLength < 0 || size == watch.contentLength);
+    if (complete && MoveFileExA(temp, reserved.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        outcome.saved = true;
+        outcome.path = Text::Copy(reserved);
+        return outcome;
+    }
+    DeleteFileA(temp);
+    DeleteFileA(reserved.c_str());
+    return outcome;
+}
+
+}  // namespace app

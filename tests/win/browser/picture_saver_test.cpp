@@ -1,0 +1,127 @@
+// Saving pictures under Wine: only complete 2xx downloads are saved, names are numbered and reserved, nothing
+// is overwritten and no partial file is left.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/browser/picture_saver.h"
+#include "tests/win/support/http_test_server.h"
+
+namespace app {
+namespace {
+
+using testing_support::HttpTestServer;
+using testing_support::ReceivedRequest;
+using testing_support::Reply;
+
+class PictureSaving : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "pexo-saver-" + std::to_string(GetCurrentProcessId()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        folder_ += "\\";
+    }
+    void TearDown() override {
+        for (const std::string& name : Files()) DeleteFileA((folder_ + name).c_str());
+        RemoveDirectoryA((folder_ + "x.jpg").c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+    std::set<std::string> Files() {
+        std::set<std::string> names;
+        WIN32_FIND_DATAA d;
+        HANDLE h = FindFirstFileA((folder_ + "*").c_str(), &d);
+        if (h == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(d.cFileName);
+        } while (FindNextFileA(h, &d));
+        FindClose(h);
+        return names;
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream in(folder_ + name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    SaveOutcome Save(const std::string& url) { return SavePicture(Text::Copy(url), Text::Copy(folder_)); }
+
+    std::string folder_;
+};
+
+Reply Pictures(const ReceivedRequest& r) {
+    Reply reply;
+    std::string path = r.requestLine.substr(4, r.requestLine.rfind(' ') - 4);
+    if (path.find("missing") != std::string::npos) {
+        reply.status = 404;
+        reply.body = "<html>not found</html>";
+    } else if (path.find("broken") != std::string::npos) {
+        reply.status = 500;
+        reply.body = "error";
+    } else if (path.find("short") != std::string::npos) {
+        reply.body = std::string(20000, 'j');
+        reply.cutShortBy = 5000;
+    } else {
+        reply.body = "JPEG bytes of " + path;
+    }
+    return reply;
+}
+
+TEST_F(PictureSaving, SameNameThreeTimesIsNumberedAndNothingIsOverwritten) {
+    HttpTestServer server(&Pictures);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Save(server.Url("/pic/x.jpg")).saved);
+    EXPECT_EQ(Files(), (std::set<std::string>{"x.jpg", "x(1).jpg", "x(2).jpg"}));
+    EXPECT_EQ(Read("x(2).jpg"), "JPEG bytes of /pic/x.jpg");
+}
+
+TEST_F(PictureSaving, ErrorStatusesAndCutBodiesLeaveNoFile) {
+    HttpTestServer server(&Pictures);
+    EXPECT_FALSE(Save(server.Url("/pic/missing.jpg")).saved);
+    EXPECT_FALSE(Save(server.Url("/pic/broken.jpg")).saved);
+    EXPECT_FALSE(Save(server.Url("/pic/short.jpg")).saved);
+    EXPECT_FALSE(Save("http://127.0.0.1:1/pic/unreachable.jpg").saved);
+    EXPECT_TRUE(Files().empty()) << *Files().begin();
+}
+
+TEST_F(PictureSaving, ExistingFilesAndDirectoriesKeepTheirNames) {
+    HttpTestServer server(&Pictures);
+    { std::ofstream(folder_ + "a.b.jpg") << "mine"; }
+    CreateDirectoryA((folder_ + "x.jpg").c_str(), nullptr);
+    SaveOutcome a = Save(server.Url("/pic/a.b.jpg"));
+    ASSERT_TRUE(a.saved);
+    EXPECT_EQ(a.path.str(), folder_ + "a(1).b.jpg");
+    EXPECT_EQ(Read("a.b.jpg"), "mine");
+    SaveOutcome x = Save(server.Url("/pic/x.jpg"));
+    ASSERT_TRUE(x.saved);
+    EXPECT_EQ(x.path.str(), folder_ + "x(1).jpg");
+}
+
+TEST_F(PictureSaving, UnsafeNamesAreMadeSafe) {
+    HttpTestServer server(&Pictures);
+    SaveOutcome s = Save(server.Url("/pic/CON.jpg?size=big"));
+    ASSERT_TRUE(s.saved);
+    EXPECT_EQ(s.path.str(), folder_ + "_CON.jpg");
+}
+
+TEST_F(PictureSaving, ParallelSavesOfOneNameEachGetTheirOwnFile) {
+    HttpTestServer server(&Pictures);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 10; ++i) workers.emplace_back([&] { EXPECT_TRUE(Save(server.Url("/pic/same.jpg")).saved); });
+    for (std::thread& t : workers) t.join();
+    std::set<std::string> files = Files();
+    EXPECT_EQ(files.size(), 10u);
+    EXPECT_TRUE(files.count("same.jpg"));
+    EXPECT_TRUE(files.count("same(9).jpg"));
+}
+
+}  // namespace
+}  // namespace app
