@@ -1,0 +1,84 @@
+// The internet library's platform-free rules: URL splitting and the read-buffer size.
+#include <algorithm>
+#include <cctype>
+
+#include "runtime/library_rules.h"
+
+namespace rt {
+
+namespace {
+
+bool ParsePort(const std::string& digits, uint16_t* port) {
+    if (digits.empty() || digits.size() > 5) return false;
+    int32_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 65535) return false;
+    *port = static_cast<uint16_t>(value);
+    return true;
+}
+
+// Splits "host", "host:port", "[v6]" or "[v6]:port" into the parts.
+bool SplitHostPort(const std::string& hostPort, UrlParts* parts) {
+    std::string portText;
+    if (!hostPort.empty() && hostPort[0] == '[') {
+        size_t close = hostPort.find(']');
+        if (close == std::string::npos) return false;
+        parts->host = hostPort.substr(1, close - 1);
+        if (close + 1 < hostPort.size()) {
+            if (hostPort[close + 1] != ':') return false;
+            portText = hostPort.substr(close + 2);
+        }
+    } else {
+        size_t colon = hostPort.rfind(':');
+        parts->host = hostPort.substr(0, colon);
+        if (colon != std::string::npos) portText = hostPort.substr(colon + 1);
+    }
+    if (parts->host.empty()) return false;
+    return portText.empty() || ParsePort(portText, &parts->port);
+}
+
+}  // namespace
+
+bool SplitUrl(const std::string& address, UrlParts* parts) {
+    *parts = UrlParts{};
+    std::string url = address.substr(0, address.find('#'));
+    size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string::npos) return false;
+    parts->scheme = url.substr(0, schemeEnd);
+    std::transform(parts->scheme.begin(), parts->scheme.end(), parts->scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (parts->scheme == "https") {
+        parts->secure = true;
+        parts->port = 443;
+    } else if (parts->scheme == "http") {
+        parts->port = 80;
+    } else {
+        return false;
+    }
+
+    size_t authorityStart = schemeEnd + 3;
+    size_t pathStart = url.find_first_of("/?", authorityStart);
+    std::string authority = url.substr(authorityStart, pathStart - authorityStart);
+    parts->path = pathStart == std::string::npos ? "/" : url.substr(pathStart);
+    if (parts->path[0] == '?') parts->path = "/" + parts->path;
+
+    size_t at = authority.rfind('@');
+    if (at != std::string::npos) {
+        std::string userInfo = authority.substr(0, at);
+        size_t colon = userInfo.find(':');
+        parts->user = userInfo.substr(0, colon);
+        if (colon != std::string::npos) parts->password = userInfo.substr(colon + 1);
+        authority.erase(0, at + 1);
+    }
+    return SplitHostPort(authority, parts);
+}
+
+int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength) {
+    if (!lengthKnown || contentLength <= 0) return 10240;
+    return static_cast<int32_t>(std::min<int64_t>(contentLength + 1, 102400));
+}
+
+}  // namespace rt

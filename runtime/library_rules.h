@@ -1,0 +1,32 @@
+// Platform-free rules of the internet and shell libraries: splitting a URL, the read-buffer size, link names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rt {
+
+// The parts of an http:// or https:// address, taken apart without decoding or re-encoding anything.
+struct UrlParts {
+    std::string scheme;  // lower case: "http" or "https"
+    std::string host;
+    uint16_t port = 0;  // 80 or 443 when the address names none
+    std::string user;
+    std::string password;
+    std::string path;  // from the first "/" (or "?") on, query included; "/" when the address has none
+    bool secure = false;
+};
+
+// Splits the address after cutting it at its first "#". False for an address without "scheme://", a scheme
+// other than http and https, an empty host or a port that is not a number from 1 to 65535.
+bool SplitUrl(const std::string& url, UrlParts* parts);
+
+// Size of each read of a response body: the Content-Length plus 1, at most 102400; 10240 when the header is
+// missing or not positive.
+int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength);
+
+// The file a shortcut is saved under: the name as given when its file part has an extension (a "."),
+// otherwise the name followed by ".lnk". The file part follows the last "\" or "/" that is not a GBK trail byte.
+std::string ShortcutFileName(const std::string& name);
+
+}  // namespace rt

@@ -1,0 +1,133 @@
+// The shell library on Win32: the folder browser and shell-link shortcuts.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/args.h"
+#include "runtime/library_commands.h"
+#include "runtime/library_rules.h"
+#include "runtime/memory.h"
+
+namespace rt {
+
+namespace {
+
+constexpr UINT kBrowseEditBox = 0x10;         // BIF_EDITBOX
+constexpr UINT kBrowseIncludeFiles = 0x4000;  // BIF_BROWSEINCLUDEFILES
+constexpr int kShowCurrentSize = SW_SHOW;     // 5: the window in its current size and position
+
+// COM on the calling thread for the length of one command; left alone when the thread already chose a model.
+class ComScope {
+public:
+    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    ~ComScope() {
+        if (initialised_) CoUninitialize();
+    }
+
+private:
+    bool initialised_;
+};
+
+// Releases a COM interface when the command ends.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() {
+        if (p_) p_->Release();
+    }
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    void** out() { return reinterpret_cast<void**>(&p_); }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Disables the program's enabled top-level windows (all but the dialog's owner, whose state the dialog itself
+// manages) for the life of the object, then enables again exactly the ones it disabled.
+class DisabledTopLevelWindows {
+public:
+    explicit DisabledTopLevelWindows(HWND owner) : owner_(owner) {
+        EnumWindows(&Collect, reinterpret_cast<LPARAM>(this));
+        for (HWND w : disabled_) EnableWindow(w, FALSE);
+    }
+    DisabledTopLevelWindows(const DisabledTopLevelWindows&) = delete;
+    DisabledTopLevelWindows& operator=(const DisabledTopLevelWindows&) = delete;
+    ~DisabledTopLevelWindows() {
+        for (HWND w : disabled_)
+            if (IsWindow(w)) EnableWindow(w, TRUE);
+    }
+
+private:
+    static BOOL CALLBACK Collect(HWND w, LPARAM self) {
+        auto* me = reinterpret_cast<DisabledTopLevelWindows*>(self);
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId() && w != me->owner_ && IsWindowEnabled(w)) me->disabled_.push_back(w);
+        return TRUE;
+    }
+
+    HWND owner_;
+    std::vector<HWND> disabled_;
+};
+
+std::wstring ToWide(const std::string& ansi) {
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring wide(size_t(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide.data(), n);
+    wide.resize(size_t(n) - 1);
+    return wide;
+}
+
+}  // namespace
+
+void BrowseForFolder(Value* result, int32_t argc, Value* args) {
+    ComScope com;
+    HWND active = GetActiveWindow();
+    HWND owner = IsWindow(active) ? active : nullptr;
+    BROWSEINFOA info{};
+    info.hwndOwner = owner;
+    info.lpszTitle = ArgText(argc, args, 0);
+    info.ulFlags = kBrowseEditBox | (ArgBool(argc, args, 1) ? kBrowseIncludeFiles : 0);
+
+    LPITEMIDLIST item;
+    {
+        DisabledTopLevelWindows disabled(owner);
+        item = SHBrowseForFolderA(&info);
+    }
+    char path[MAX_PATH] = "";
+    if (item) {
+        if (!SHGetPathFromIDListA(item, path)) path[0] = 0;
+        CoTaskMemFree(item);
+    }
+    SetText(result, NewText(path));
+}
+
+void CreateShortcut(Value* result, int32_t argc, Value* args) {
+    std::string name = ArgText(argc, args, 0);
+    if (name.empty()) return SetBool(result, false);
+    ComScope com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.out())))
+        return SetBool(result, false);
+    link->SetPath(ArgText(argc, args, 1));
+    link->SetShowCmd(kShowCurrentSize);
+    if (!ArgOmitted(argc, args, 2)) link->SetDescription(ArgText(argc, args, 2));
+    if (!ArgOmitted(argc, args, 3)) link->SetArguments(ArgText(argc, args, 3));
+    if (!ArgOmitted(argc, args, 4)) link->SetWorkingDirectory(ArgText(argc, args, 4));
+
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return SetBool(result, false);
+    SetBool(result, SUCCEEDED(file->Save(ToWide(ShortcutFileName(name)).c_str(), TRUE)));
+}
+
+}  // namespace rt

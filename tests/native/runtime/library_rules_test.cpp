@@ -1,0 +1,95 @@
+// Platform-free rules of the internet and shell libraries (URL parts, read-buffer size, shortcut file names) and
+// the order of the library tables.
+#include <gtest/gtest.h>
+
+#include "runtime/library_commands.h"
+#include "runtime/library_rules.h"
+
+namespace rt {
+namespace {
+
+TEST(SplitUrl, PartsOfAPlainAddress) {
+    UrlParts u;
+    ASSERT_TRUE(SplitUrl("http://www.example.com/photo/a.jpg?x=1&y=2#top", &u));
+    EXPECT_EQ(u.scheme, "http");
+    EXPECT_EQ(u.host, "www.example.com");
+    EXPECT_EQ(u.port, 80);
+    EXPECT_EQ(u.path, "/photo/a.jpg?x=1&y=2");
+    EXPECT_FALSE(u.secure);
+    EXPECT_EQ(u.user, "");
+}
+
+TEST(SplitUrl, PortUserPasswordAndSecureScheme) {
+    UrlParts u;
+    ASSERT_TRUE(SplitUrl("HTTPS://me:p@ss@127.0.0.1:8443", &u));
+    EXPECT_EQ(u.scheme, "https");
+    EXPECT_TRUE(u.secure);
+    EXPECT_EQ(u.user, "me");
+    EXPECT_EQ(u.password, "p@ss");
+    EXPECT_EQ(u.host, "127.0.0.1");
+    EXPECT_EQ(u.port, 8443);
+    EXPECT_EQ(u.path, "/");
+    ASSERT_TRUE(SplitUrl("https://[::1]/a", &u));
+    EXPECT_EQ(u.host, "::1");
+    EXPECT_EQ(u.port, 443);
+    ASSERT_TRUE(SplitUrl("http://h?q=1", &u));
+    EXPECT_EQ(u.path, "/?q=1");
+}
+
+TEST(SplitUrl, PathKeepsItsBytesAndEndsAtTheFirstHash) {
+    UrlParts u;
+    ASSERT_TRUE(SplitUrl("http://h/用户/%E4 a/#x#y", &u));
+    EXPECT_EQ(u.path, "/用户/%E4 a/");
+    ASSERT_TRUE(SplitUrl("http://h:81#/not/path", &u));
+    EXPECT_EQ(u.port, 81);
+    EXPECT_EQ(u.path, "/");
+}
+
+TEST(SplitUrl, RefusesWhatCannotBeFetched) {
+    UrlParts u;
+    EXPECT_FALSE(SplitUrl("", &u));
+    EXPECT_FALSE(SplitUrl("www.example.com/a", &u));
+    EXPECT_FALSE(SplitUrl("ftp://example.com/a", &u));
+    EXPECT_FALSE(SplitUrl("http:///a", &u));
+    EXPECT_FALSE(SplitUrl("http://h:0/", &u));
+    EXPECT_FALSE(SplitUrl("http://h:65536/", &u));
+    EXPECT_FALSE(SplitUrl("http://h:8x/", &u));
+    EXPECT_FALSE(SplitUrl("#http://h/", &u));
+}
+
+TEST(ReadBufferSize, LengthPlusOneCappedOrTheDefault) {
+    EXPECT_EQ(ReadBufferSize(true, 1), 2);
+    EXPECT_EQ(ReadBufferSize(true, 102399), 102400);
+    EXPECT_EQ(ReadBufferSize(true, 5000000), 102400);
+    EXPECT_EQ(ReadBufferSize(true, 0), 10240);
+    EXPECT_EQ(ReadBufferSize(true, -4), 10240);
+    EXPECT_EQ(ReadBufferSize(false, 500), 10240);
+}
+
+TEST(ShortcutFileName, AddsLnkOnlyWhenTheFileHasNoExtension) {
+    EXPECT_EQ(ShortcutFileName("C:\\Desk\\Pexo"), "C:\\Desk\\Pexo.lnk");
+    EXPECT_EQ(ShortcutFileName("C:\\Desk\\Pexo.lnk"), "C:\\Desk\\Pexo.lnk");
+    EXPECT_EQ(ShortcutFileName("C:\\Desk\\a.url"), "C:\\Desk\\a.url");
+    // A dot in a folder name is not the file's extension.
+    EXPECT_EQ(ShortcutFileName("C:\\my.files\\Pexo"), "C:\\my.files\\Pexo.lnk");
+    EXPECT_EQ(ShortcutFileName("C:/my.files/Pexo"), "C:/my.files/Pexo.lnk");
+    // 僜 ends in the byte 0x5C: it is a character of the name, not a separator.
+    EXPECT_EQ(ShortcutFileName("C:\\d.x\\僜.y"), "C:\\d.x\\僜.y");
+    EXPECT_EQ(ShortcutFileName("C:\\d.x\\僜"), "C:\\d.x\\僜.lnk");
+}
+
+TEST(LibraryTables, CommandsInTableOrder) {
+    EXPECT_STREQ(kThreadCommands[kStartThread].name, "StartThread");
+    EXPECT_STREQ(kThreadCommands[kEnterSection].name, "EnterSection");
+    EXPECT_STREQ(kThreadCommands[kDeleteSection].name, "DeleteSection");
+    EXPECT_STREQ(kRegexCommands[kRegexSearchAll].name, "RegexSearchAll");
+    EXPECT_STREQ(kRegexCommands[kRegexMatchText].name, "RegexMatchText");
+    EXPECT_STREQ(kRegexCommands[kRegexFree].name, "RegexFree");
+    EXPECT_STREQ(kInternetCommands[kHttpReadFile].name, "HttpReadFile");
+    EXPECT_STREQ(kShellCommands[kBrowseForFolder].name, "BrowseForFolder");
+    EXPECT_STREQ(kShellCommands[kCreateShortcut].name, "CreateShortcut");
+    EXPECT_STREQ(kAppInterfaceCommands[kOpenWebPage].name, "OpenWebPage");
+}
+
+}  // namespace
+}  // namespace rt

@@ -1,0 +1,173 @@
+// HttpReadFile under Wine's WinINet against a small HTTP server that this test runs on 127.0.0.1.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/call.h"
+#include "runtime/library_commands.h"
+
+namespace rt {
+namespace {
+
+// A TCP socket bound to 127.0.0.1 on a port the system picks; the port is stored. Winsock must be started.
+SOCKET BoundLoopbackSocket(uint16_t* port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int size = sizeof address;
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    *port = ntohs(address.sin_port);
+    return s;
+}
+
+// One connection at a time: reads the request head, records it, answers with what the handler gives, closes.
+class LocalHttpServer {
+public:
+    using Handler = std::function<std::string(const std::string& path)>;
+
+    explicit LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 2), &wsa);
+        listener_ = BoundLoopbackSocket(&port_);
+        listen(listener_, 16);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~LocalHttpServer() {
+        closesocket(listener_);
+        thread_.join();
+        WSACleanup();
+    }
+
+    std::string Url(const std::string& rest) const { return "http://127.0.0.1:" + std::to_string(port_) + rest; }
+    std::vector<std::string> Requests() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return requests_;
+    }
+
+private:
+    void Serve() {
+        for (;;) {
+            SOCKET client = accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET) return;
+            std::string head;
+            char chunk[4096];
+            while (head.find("\r\n\r\n") == std::string::npos) {
+                int n = recv(client, chunk, sizeof chunk, 0);
+                if (n <= 0) break;
+                head.append(chunk, size_t(n));
+            }
+            {
+                std::lock_guard<std::mutex> guard(lock_);
+                requests_.push_back(head);
+            }
+            size_t pathStart = head.find(' ') + 1;
+            std::string path = head.substr(pathStart, head.find(' ', pathStart) - pathStart);
+            std::string response = handler_(path);
+            for (size_t sent = 0; sent < response.size();) {
+                int n = send(client, response.data() + sent, int(response.size() - sent), 0);
+                if (n <= 0) break;
+                sent += size_t(n);
+            }
+            shutdown(client, SD_SEND);
+            closesocket(client);
+        }
+    }
+
+    Handler handler_;
+    SOCKET listener_;
+    uint16_t port_ = 0;
+    std::thread thread_;
+    std::mutex lock_;
+    std::vector<std::string> requests_;
+};
+
+// A body whose every byte depends on its position, so that a lost or repeated piece shows.
+std::string PatternBody(size_t n) {
+    std::string body(n, '\0');
+    for (size_t i = 0; i < n; ++i) body[i] = char('a' + (i * 7 + i / 251) % 26);
+    return body;
+}
+
+const std::string kUnsizedBody = PatternBody(300000);
+const std::string kSizedBody = PatternBody(250001);
+
+std::string Respond(const std::string& path) {
+    if (path == "/missing") return "HTTP/1.0 404 Not Found\r\nContent-Length: 14\r\n\r\nno such page!\n";
+    if (path == "/big-unsized") return "HTTP/1.0 200 OK\r\n\r\n" + kUnsizedBody;
+    if (path == "/big-sized")
+        return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kSizedBody.size()) + "\r\n\r\n" + kSizedBody;
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\npath=" + path;
+}
+
+std::string Fetch(const std::string& url) {
+    Value r = CallLibrary(kInternetCommands[kHttpReadFile].fn, url.c_str());
+    EXPECT_TRUE(r.tag == kTagBytes) << url;
+    Bytes body = BytesResult(r);
+    return std::string(reinterpret_cast<const char*>(body.data()), body.size());
+}
+
+class HttpReadFileTest : public ::testing::Test {
+protected:
+    LocalHttpServer server{&Respond};
+};
+
+TEST_F(HttpReadFileTest, RequestIsHttp10WithTheFixedAgentAndAccept) {
+    EXPECT_EQ(Fetch(server.Url("/a/b.txt?x=1#part")), "path=/a/b.txt?x=1");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    // The fragment is not sent, and the accept type and the added header give one Accept line.
+    std::string host = server.Url("").substr(7);
+    EXPECT_EQ(server.Requests()[0],
+              "GET /a/b.txt?x=1 HTTP/1.0\r\n"
+              "Host: " + host + "\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n"
+              "Accept: */*\r\n"
+              "\r\n");
+}
+
+TEST_F(HttpReadFileTest, ErrorPageBodyComesBack) { EXPECT_EQ(Fetch(server.Url("/missing")), "no such page!\n"); }
+
+TEST_F(HttpReadFileTest, BodiesLargerThanTheReadBufferArriveWhole) {
+    EXPECT_EQ(Fetch(server.Url("/big-unsized")), kUnsizedBody);
+    EXPECT_EQ(Fetch(server.Url("/big-sized")), kSizedBody);
+}
+
+TEST_F(HttpReadFileTest, PathBytesAreSentAsGiven) {
+    EXPECT_EQ(Fetch(server.Url("/用户/%41?q=相册")), "path=/用户/%41?q=相册");
+}
+
+TEST_F(HttpReadFileTest, SeveralThreadsAtOnce) {
+    std::vector<std::thread> threads;
+    std::vector<std::string> bodies(6);
+    for (size_t i = 0; i < bodies.size(); ++i)
+        threads.emplace_back([&, i] { bodies[i] = Fetch(server.Url("/t" + std::to_string(i))); });
+    for (auto& t : threads) t.join();
+    for (size_t i = 0; i < bodies.size(); ++i) EXPECT_EQ(bodies[i], "path=/t" + std::to_string(i));
+}
+
+TEST(HttpReadFile, NothingToFetchGivesTheEmptyByteSet) {
+    // A port nobody listens on: take a free one and release it.
+    WSADATA wsa;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    uint16_t port = 0;
+    closesocket(BoundLoopbackSocket(&port));
+    WSACleanup();
+    std::string closed = "http://127.0.0.1:" + std::to_string(port) + "/x";
+
+    for (const std::string& url : {closed, std::string(), std::string("no address"), std::string("ftp://h/")}) {
+        Value r = CallLibrary(kInternetCommands[kHttpReadFile].fn, url.c_str());
+        EXPECT_EQ(r.tag, kTagBytes) << url;
+        EXPECT_EQ(r.AsPointer(), nullptr) << url;
+    }
+}
+
+}  // namespace
+}  // namespace rt
