@@ -10,8 +10,7 @@ namespace {
 
 // Converts the whole input; on an invalid or unconvertible sequence either stops (nullopt) or, with a
 // replacement, skips one byte and writes the replacement in its place.
-std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
-                                   const char* replacement) {
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in, const char* replacement) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string out;

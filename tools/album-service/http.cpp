@@ -77,7 +77,8 @@ ParseStatus ParseRequestHead(std::string_view buffer, Request& request, size_t& 
             break;
         }
     }
-    if (end == std::string_view::npos) return rest.size() > kMaxHeadBytes ? ParseStatus::kInvalid : ParseStatus::kIncomplete;
+    if (end == std::string_view::npos)
+        return rest.size() > kMaxHeadBytes ? ParseStatus::kInvalid : ParseStatus::kIncomplete;
     if (end > kMaxHeadBytes) return ParseStatus::kInvalid;
 
     request = Request();
@@ -104,7 +105,8 @@ ParseStatus ParseRequestHead(std::string_view buffer, Request& request, size_t& 
     if (!request.Header("Transfer-Encoding").empty()) return ParseStatus::kInvalid;
 
     std::string_view connection = request.Header("Connection");
-    request.keepAlive = request.version == "HTTP/1.1" ? !HasToken(connection, "close") : HasToken(connection, "keep-alive");
+    request.keepAlive =
+        request.version == "HTTP/1.1" ? !HasToken(connection, "close") : HasToken(connection, "keep-alive");
     consumed = start + end;
     return ParseStatus::kComplete;
 }
@@ -171,22 +173,27 @@ const char* ReasonPhrase(int status) {
 }
 
 std::string StatusPage(int status) {
-    const char* text = status == 404 ? "找不到页面" : status == 400 ? "请求无效" : status >= 500 ? "服务器内部错误" : "出错了";
-    std::string code = std::to_string(status);
-    return "<!DOCTYPE html>\n<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\">\n"
-           "<title>" + code + " " + ReasonPhrase(status) + "</title>\n</head>\n<body>\n<h1>" + code + " " + text +
-           "</h1>\n</body>\n</html>\n";
+    const char* text = status == 404   ? "找不到页面"
+                       : status == 400 ? "请求无效"
+                       : status >= 500 ? "服务器内部错误"
+                                       : "出错了";
+    std::string title = std::to_string(status) + " " + ReasonPhrase(status);
+    std::string heading = std::to_string(status) + " " + text;
+    std::string page = "<!DOCTYPE html>\n<html>\n<head>\n";
+    page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\">\n";
+    page += "<title>" + title + "</title>\n</head>\n<body>\n<h1>" + heading + "</h1>\n</body>\n</html>\n";
+    return page;
 }
 
-std::string BuildResponseHead(const ResponseHeadSpec& spec) {
-    std::string head = "HTTP/1.1 " + std::to_string(spec.status) + " " + ReasonPhrase(spec.status) + "\r\n";
+std::string BuildResponseHead(const ResponseHeadFields& fields) {
+    std::string head = "HTTP/1.1 " + std::to_string(fields.status) + " " + ReasonPhrase(fields.status) + "\r\n";
     head += "Server: album-service\r\n";
-    head += "Content-Type: " + std::string(spec.contentType) + "\r\n";
-    head += "Content-Length: " + std::to_string(spec.contentLength) + "\r\n";
-    if (spec.paddingBytes > 0) head += "X-Padding: " + std::string(spec.paddingBytes, 'x') + "\r\n";
-    if (spec.cookies)
-        for (const std::string& cookie : *spec.cookies) head += "Set-Cookie: " + cookie + "\r\n";
-    head += spec.keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    head += "Content-Type: " + std::string(fields.contentType) + "\r\n";
+    head += "Content-Length: " + std::to_string(fields.contentLength) + "\r\n";
+    if (fields.paddingBytes > 0) head += "X-Padding: " + std::string(fields.paddingBytes, 'x') + "\r\n";
+    if (fields.cookies)
+        for (const std::string& cookie : *fields.cookies) head += "Set-Cookie: " + cookie + "\r\n";
+    head += fields.keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     return head;
 }
 

@@ -10,10 +10,10 @@
 namespace album {
 
 struct Request {
-    std::string head;     // request line and header lines exactly as received, up to and with the empty line
+    std::string head;  // request line and header lines exactly as received, up to and with the empty line
     std::string method;
-    std::string target;   // as sent: raw bytes, percent escapes not yet decoded
-    std::string version;  // "HTTP/1.0" or "HTTP/1.1"
+    std::string target;                                        // as sent: raw bytes, percent escapes not yet decoded
+    std::string version;                                       // "HTTP/1.0" or "HTTP/1.1"
     std::vector<std::pair<std::string, std::string>> headers;  // in the order received
     size_t contentLength = 0;
     bool keepAlive = false;  // HTTP/1.1 unless "Connection: close"; HTTP/1.0 only with "Connection: keep-alive"
@@ -52,16 +52,16 @@ const char* ReasonPhrase(int status);
 // A short GBK HTML page for an error status.
 std::string StatusPage(int status);
 
-struct ResponseHeadSpec {
+struct ResponseHeadFields {
     int status = 200;
     std::string_view contentType;
     size_t contentLength = 0;
     bool keepAlive = true;
-    size_t paddingBytes = 0;                        // > 0: an "X-Padding" header with that many bytes of value
+    size_t paddingBytes = 0;                            // > 0: an "X-Padding" header with that many bytes of value
     const std::vector<std::string>* cookies = nullptr;  // each becomes a "Set-Cookie" line, in order
 };
 
 // Status line, Server, Content-Type, Content-Length, X-Padding, Set-Cookie lines, Connection, empty line.
-std::string BuildResponseHead(const ResponseHeadSpec& spec);
+std::string BuildResponseHead(const ResponseHeadFields& fields);
 
 }  // namespace album

@@ -92,7 +92,7 @@ Rgb Colour(uint32_t seed) {
     return {uint8_t(40 + (h & 0x7F)), uint8_t(40 + ((h >> 8) & 0x7F)), uint8_t(40 + ((h >> 16) & 0x7F))};
 }
 
-void DrawCard(Canvas& canvas, const CardSpec& card) {
+void DrawCard(Canvas& canvas, const Card& card) {
     int w = canvas.width(), h = canvas.height();
     Rgb top = Colour(uint32_t(card.albumId) * 7919u + uint32_t(card.number));
     Rgb bottom = Colour(uint32_t(card.albumId) * 104729u + uint32_t(card.number) * 31u + 17u);
@@ -111,8 +111,7 @@ void DrawCard(Canvas& canvas, const CardSpec& card) {
 
     std::string number = std::to_string(card.number);
     int scale = std::max(1, std::min(h / 3 / 5, (w * 4 / 5) / std::max(1, Canvas::NumberWidth(number, 1))));
-    canvas.Number(number, (w - Canvas::NumberWidth(number, scale)) / 2, (h - 5 * scale) / 2, scale,
-                  {255, 255, 255});
+    canvas.Number(number, (w - Canvas::NumberWidth(number, scale)) / 2, (h - 5 * scale) / 2, scale, {255, 255, 255});
 
     std::string album = std::to_string(card.albumId);
     int small = std::max(1, scale / 4);
@@ -157,7 +156,7 @@ bool Encode(const Canvas& canvas, unsigned char** out, unsigned long* outSize) {
 
 }  // namespace
 
-std::string DrawCardJpeg(const CardSpec& card) {
+std::string DrawCardJpeg(const Card& card) {
     Canvas canvas(std::max(1, card.width), std::max(1, card.height));
     DrawCard(canvas, card);
     unsigned char* data = nullptr;

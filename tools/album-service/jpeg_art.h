@@ -6,7 +6,7 @@
 
 namespace album {
 
-struct CardSpec {
+struct Card {
     int width = 0;
     int height = 0;
     int albumId = 0;  // drawn small in the lower right corner and mixed into the colours
@@ -15,6 +15,6 @@ struct CardSpec {
 
 // An RGB JPEG (quality 85) of the card. Equal specs give equal bytes; cards differing in album or number
 // differ in their pixels and so in their bytes.
-std::string DrawCardJpeg(const CardSpec& card);
+std::string DrawCardJpeg(const Card& card);
 
 }  // namespace album

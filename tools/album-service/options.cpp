@@ -96,9 +96,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             continue;
         }
         static const std::string_view kValueOptions[] = {
-            "--port",         "--big",          "--albums-per-page", "--pictures-per-page", "--latency",
-            "--long-header",  "--version-text", "--download-url",    "--fault",             "--set-cookie",
-            "--override",     "--log"};
+            "--port",    "--big",         "--albums-per-page", "--pictures-per-page",
+            "--latency", "--long-header", "--version-text",    "--download-url",
+            "--fault",   "--set-cookie",  "--override",        "--log"};
         if (std::find(std::begin(kValueOptions), std::end(kValueOptions), option) == std::end(kValueOptions)) {
             error = "unknown option " + option;
             return false;
@@ -139,8 +139,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
         } else if (option == "--fault") {
             auto rule = ParseFaultRule(ArgumentToGbk(value));
             if (!rule) {
-                error = "--fault: expected KIND=GLOB, KIND being a status code, reset, hang, cut, trickle[:MS] or "
-                        "delay:MS; got " + value;
+                error =
+                    "--fault: expected KIND=GLOB, KIND being a status code, reset, hang, cut, trickle[:MS] or "
+                    "delay:MS; got " +
+                    value;
                 return false;
             }
             config.server.faults.push_back(*rule);

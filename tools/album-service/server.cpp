@@ -18,8 +18,8 @@
 namespace album {
 namespace {
 
-constexpr int kIdleSeconds = 120;      // a keep-alive connection with no request for this long is closed
-constexpr int kDrainMs = 500;          // how long a closing connection waits for the client's own close
+constexpr int kIdleSeconds = 120;  // a keep-alive connection with no request for this long is closed
+constexpr int kDrainMs = 500;      // how long a closing connection waits for the client's own close
 constexpr size_t kReadChunk = 16 * 1024;
 
 bool ParseInt(std::string_view text, int& value) {
@@ -75,7 +75,8 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
         if (!ParseInt(argument, rule.value) || rule.value < 0) return std::nullopt;
     } else {
         rule.kind = FaultKind::kStatus;
-        if (!argument.empty() || !ParseInt(kind, rule.value) || rule.value < 100 || rule.value > 599) return std::nullopt;
+        if (!argument.empty() || !ParseInt(kind, rule.value) || rule.value < 100 || rule.value > 599)
+            return std::nullopt;
     }
     return rule;
 }
@@ -113,9 +114,8 @@ bool Server::Start(std::string& error) {
 
 void Server::Stop() {
     if (listenFd_ < 0 || stopping_.exchange(true)) return;
-    {
-        std::lock_guard<std::mutex> lock(stopMutex_);
-    }
+    // Taking each lock once after setting the flag means no waiter can miss it between its check and its wait.
+    { std::lock_guard<std::mutex> lock(stopMutex_); }
     stopSignal_.notify_all();
     shutdown(listenFd_, SHUT_RDWR);  // wakes the blocked accept
     acceptThread_.join();
@@ -246,7 +246,8 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
 
     Resource resource;
     if (fault && fault->kind == FaultKind::kStatus) {
-        resource = {fault->value, std::string(kHtmlType), std::make_shared<const std::string>(StatusPage(fault->value))};
+        resource = {fault->value, std::string(kHtmlType),
+                    std::make_shared<const std::string>(StatusPage(fault->value))};
     } else if (request.method != "GET" && request.method != "HEAD" && request.method != "POST") {
         resource = {405, std::string(kHtmlType), std::make_shared<const std::string>(StatusPage(405))};
     } else {

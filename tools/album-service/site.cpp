@@ -45,10 +45,10 @@ struct FilePlan {
     const char* query;
 };
 constexpr FilePlan kFileNamePlans[] = {
-    {"同名甲", "a/photo.jpg", "/abpic/", ""},      {"同名乙", "b/photo.jpg", "/abpic/", ""},
-    {"带参数", "photo.jpg", "/abpic/", "?v=2"},    {"大写路径", "IMG_0004.JPG", "/ABPIC/", ""},
-    {"東京 誠品", "東京.jpg", "/abpic/", ""},      {"设备名", "con.jpg", "/abpic/", ""},
-    {"无扩展名", "img", "/abpic/", ""},            {"冒号", "x:y.jpg", "/abpic/", ""}};
+    {"同名甲", "a/photo.jpg", "/abpic/", ""},   {"同名乙", "b/photo.jpg", "/abpic/", ""},
+    {"带参数", "photo.jpg", "/abpic/", "?v=2"}, {"大写路径", "IMG_0004.JPG", "/ABPIC/", ""},
+    {"東京 誠品", "東京.jpg", "/abpic/", ""},   {"设备名", "con.jpg", "/abpic/", ""},
+    {"无扩展名", "img", "/abpic/", ""},         {"冒号", "x:y.jpg", "/abpic/", ""}};
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
@@ -202,7 +202,10 @@ size_t Site::AddAlbum(std::string name, int pictureCount) {
         AddPicture(album, std::string(kPictureWords[(n - 1) % std::size(kPictureWords)]) + std::to_string(n), file,
                    kThumbPrefix, "");
         // The benchmark album keeps its pictures small: thousands of them stay in memory.
-        if (bench) pictures_.back().fullWidth = kBenchFullSize.width, pictures_.back().fullHeight = kBenchFullSize.height;
+        if (bench) {
+            pictures_.back().fullWidth = kBenchFullSize.width;
+            pictures_.back().fullHeight = kBenchFullSize.height;
+        }
     }
     albums_.push_back(std::move(album));
     return albums_.size() - 1;
@@ -215,7 +218,10 @@ void Site::AddFileNameAlbum() {
     for (const FilePlan& plan : kFileNamePlans) AddPicture(album, plan.name, plan.file, plan.thumbDir, plan.query);
 }
 
-void Site::AddPicture(Album& album, std::string name, std::string file, std::string_view thumbDir,
+void Site::AddPicture(Album& album,
+                      std::string name,
+                      std::string file,
+                      std::string_view thumbDir,
                       std::string_view query) {
     Picture picture;
     picture.albumId = album.id;
@@ -290,8 +296,8 @@ std::string Site::PictureIndexPage(const Album& album, int page, std::string_vie
     for (size_t i = first; i < last; ++i) {
         const Picture& picture = pictures_[i];
         out += "<li><a href=\"" + std::string(origin) + HtmlEscape(picture.fullPath) + "\"><img src=\"" +
-               std::string(origin) + HtmlEscape(picture.thumbPath) + "\" alt=\"\"></a><br>" +
-               HtmlEscape(picture.name) + "</li>\n";
+               std::string(origin) + HtmlEscape(picture.thumbPath) + "\" alt=\"\"></a><br>" + HtmlEscape(picture.name) +
+               "</li>\n";
     }
     out += "</ul>\n</div>\n";
     out += Pager(album.path, page, PicturePageCount(album));
@@ -330,8 +336,8 @@ Resource Site::ResolveUserPath(const std::vector<std::string_view>& parts, std::
         return Found(kHtmlType, AlbumIndexPage(*user, page));
     }
     int id = ParsePageNumber(parts[2]);
-    auto owned = std::find_if(user->albums.begin(), user->albums.end(),
-                              [&](size_t index) { return albums_[index].id == id; });
+    auto owned =
+        std::find_if(user->albums.begin(), user->albums.end(), [&](size_t index) { return albums_[index].id == id; });
     if (owned == user->albums.end()) return NotFound();
     const Album& album = albums_[*owned];
     if (parts.size() == 3) return Found(kHtmlType, PictureIndexPage(album, 0, origin));

@@ -13,35 +13,35 @@
 namespace album {
 
 struct SiteOptions {
-    int bigAlbumPictures = 0;   // > 0: user "bench" gets one album of that many pictures
-    int albumsPerPage = 8;      // albums per album index page
-    int picturesPerPage = 24;   // pictures per picture index page
+    int bigAlbumPictures = 0;          // > 0: user "bench" gets one album of that many pictures
+    int albumsPerPage = 8;             // albums per album index page
+    int picturesPerPage = 24;          // pictures per picture index page
     std::string versionText = "V1.0";  // body of /pexo.txt, bytes as they are
     std::string downloadAddress;       // body of /pexoxiazai.txt; empty: origin + "/download.html"
 };
 
 struct Picture {
     int albumId = 0;
-    int number = 0;          // 1-based position in its album
-    std::string name;        // GBK
-    std::string thumbPath;   // psrc after the origin: "/abpic/..." (a query may follow)
-    std::string fullPath;    // thumbPath with "/abpic/" replaced by "/pic/", any letter case
-    std::string fileKey;     // what follows "/abpic/" or "/pic/", without query: "1001/IMG_0001.jpg"
+    int number = 0;         // 1-based position in its album
+    std::string name;       // GBK
+    std::string thumbPath;  // psrc after the origin: "/abpic/..." (a query may follow)
+    std::string fullPath;   // thumbPath with "/abpic/" replaced by "/pic/", any letter case
+    std::string fileKey;    // what follows "/abpic/" or "/pic/", without query: "1001/IMG_0001.jpg"
     int thumbWidth = 0, thumbHeight = 0;
     int fullWidth = 0, fullHeight = 0;
 };
 
 struct Album {
     int id = 0;
-    std::string name;   // GBK
-    std::string owner;  // user name, GBK
-    std::string path;   // the purl value: "/" + owner + "/album/" + id
+    std::string name;         // GBK
+    std::string owner;        // user name, GBK
+    std::string path;         // the purl value: "/" + owner + "/album/" + id
     size_t firstPicture = 0;  // index into Site::pictures()
     size_t pictureCount = 0;
 };
 
 struct User {
-    std::string name;  // GBK
+    std::string name;            // GBK
     std::vector<size_t> albums;  // indexes into Site::albums()
 };
 
@@ -94,7 +94,10 @@ public:
 private:
     void AddUser(std::string name);
     size_t AddAlbum(std::string name, int pictureCount);
-    void AddPicture(Album& album, std::string name, std::string file, std::string_view thumbDir,
+    void AddPicture(Album& album,
+                    std::string name,
+                    std::string file,
+                    std::string_view thumbDir,
                     std::string_view query);
     void AddFileNameAlbum();
     Resource ResolveExact(std::string_view path, std::string_view origin) const;

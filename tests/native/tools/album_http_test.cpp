@@ -130,10 +130,19 @@ TEST(CommandLine, OptionsFillTheConfiguration) {
     std::ofstream(file, std::ios::binary) << "<div id=\"forimgs\">{purl:\"/x\"}</div>";
     Config config;
     std::string error;
-    ASSERT_TRUE(ParseCommandLine({"--port", "8080", "--big", "500", "--latency", "20", "--version-text", "V1.0\\r\\n",
-                                  "--download-url", "http://a/b", "--fault", "hang=/pic/*", "--fault", "404=/x",
-                                  "--set-cookie", "a=1", "--set-cookie", "b=2", "--long-header", "2000", "--override",
-                                  "/\xE5\xB0\x8F\xE6\x98\x8E/album=" + file, "--log", "-", "--dump-manifest"},
+    ASSERT_TRUE(ParseCommandLine({"--port",         "8080",
+                                  "--big",          "500",
+                                  "--latency",      "20",
+                                  "--version-text", "V1.0\\r\\n",
+                                  "--download-url", "http://a/b",
+                                  "--fault",        "hang=/pic/*",
+                                  "--fault",        "404=/x",
+                                  "--set-cookie",   "a=1",
+                                  "--set-cookie",   "b=2",
+                                  "--long-header",  "2000",
+                                  "--override",     "/\xE5\xB0\x8F\xE6\x98\x8E/album=" + file,
+                                  "--log",          "-",
+                                  "--dump-manifest"},
                                  config, error))
         << error;
     EXPECT_EQ(config.server.port, 8080);
@@ -155,9 +164,14 @@ TEST(CommandLine, OptionsFillTheConfiguration) {
 }
 
 TEST(CommandLine, BadOptionsAreReported) {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--port", "70000"}, {"--port", "x"},          {"--port"},        {"--bogus"},
-        {"--fault", "slow=/x"}, {"--override", "/x"}, {"--override", "/x=/no/such/file"}, {"--latency", "-1"}};
+    const std::vector<std::vector<std::string>> bad = {{"--port", "70000"},
+                                                       {"--port", "x"},
+                                                       {"--port"},
+                                                       {"--bogus"},
+                                                       {"--fault", "slow=/x"},
+                                                       {"--override", "/x"},
+                                                       {"--override", "/x=/no/such/file"},
+                                                       {"--latency", "-1"}};
     for (const auto& args : bad) {
         Config config;
         std::string error;

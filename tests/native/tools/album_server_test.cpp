@@ -171,8 +171,9 @@ TEST_F(AlbumServer, LogHoldsEachRequestHeadAsReceived) {
     ServerOptions options;
     options.log = log;
     Start(options);
-    const std::string first = "GET /demo/album HTTP/1.1\r\nAccept: */*\r\nReferer: http://x/demo/album\r\n"
-                              "Accept-Language: zh-cn\r\nHost: x\r\n\r\n";
+    const std::string first =
+        "GET /demo/album HTTP/1.1\r\nAccept: */*\r\nReferer: http://x/demo/album\r\n"
+        "Accept-Language: zh-cn\r\nHost: x\r\n\r\n";
     const std::string second = "GET /\xD0\xA1\xC3\xF7/album HTTP/1.0\nUser-Agent: Mozilla/4.0\n\n";
     Client client(port());
     client.Send(first);
@@ -191,8 +192,7 @@ TEST_F(AlbumServer, LogHoldsEachRequestHeadAsReceived) {
 
 TEST_F(AlbumServer, StatusFaultsMatchPathsAndTheFirstRuleWins) {
     ServerOptions options;
-    options.faults = {*ParseFaultRule("404=/demo/*"), *ParseFaultRule("500=/demo/album"),
-                      *ParseFaultRule("503=*?v=2")};
+    options.faults = {*ParseFaultRule("404=/demo/*"), *ParseFaultRule("500=/demo/album"), *ParseFaultRule("503=*?v=2")};
     Start(options);
     Client client(port());
     EXPECT_EQ(client.Get("/demo/album").status, 404);
@@ -225,7 +225,7 @@ TEST_F(AlbumServer, ResetCutAndHangFaults) {
     held.Send("GET /pexoxiazai.txt HTTP/1.1\r\nHost: t\r\n\r\n");
     EXPECT_EQ(held.WaitForEnd(), EAGAIN);
     EXPECT_EQ(Client(port()).Get("/newbie/album").status, 200);  // others are still served meanwhile
-    server_->Stop();  // ends the held connection
+    server_->Stop();                                             // ends the held connection
     EXPECT_EQ(held.WaitForEnd(), 0);
 }
 

@@ -44,7 +44,8 @@ int LastPageIndex(const std::string& page) {
     if (marker == std::string::npos) return 0;
     size_t slash = page.rfind('/', marker - 1);
     int value = 0;
-    for (size_t i = slash + 1; i < page.size() && page[i] >= '0' && page[i] <= '9'; ++i) value = value * 10 + page[i] - '0';
+    for (size_t i = slash + 1; i < page.size() && page[i] >= '0' && page[i] <= '9'; ++i)
+        value = value * 10 + page[i] - '0';
     return value;
 }
 
@@ -161,7 +162,7 @@ TEST_F(AlbumSite, DemoUserAlbumsSpanTwoIndexPagesInOrder) {
     std::vector<Scraped> albums = ListAlbums(*site_, "demo", &pages);
     EXPECT_EQ(pages, 2);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"空相册", "0"}, {"单张", "1"},    {"三行", "15"},   {"四行", "16"}, {"旅行", "50"},
+        {"空相册", "0"},   {"单张", "1"},     {"三行", "15"},  {"四行", "16"}, {"旅行", "50"},
         {"满一框", "600"}, {"多一张", "601"}, {"文件名", "8"}, {"家庭", "24"}, {"夕阳", "25"}};
     ASSERT_EQ(albums.size(), expected.size());
     for (size_t i = 0; i < albums.size(); ++i) {
