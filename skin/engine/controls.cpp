@@ -186,23 +186,10 @@ void PaintCheck(SkinWindow* w, HDC target, const Skin* s, LONG style, bool radio
     bool on = check == BST_CHECKED;
     COLORREF onFill = disabled ? Blend(c[kCheckedBack], c[kWindowFace], 140) : c[kCheckedBack];
     if (radio) {
-        HPEN pen = CreatePen(PS_SOLID, 1, on ? onFill : border);
-        HBRUSH brush = CreateSolidBrush(on ? onFill : fill);
-        HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, brush);
-        Ellipse(dc, box.left, box.top, box.right, box.bottom);
-        if (on) {
-            int inset = size * 32 / 100;
-            SelectObject(dc, GetStockObject(NULL_PEN));
-            HBRUSH dot = CreateSolidBrush(c[kCheckMark]);
-            SelectObject(dc, dot);
-            Ellipse(dc, box.left + inset, box.top + inset, box.right - inset + 1, box.bottom - inset + 1);
-            SelectObject(dc, brush);
-            DeleteObject(dot);
-        }
-        SelectObject(dc, oldBrush);
-        SelectObject(dc, oldPen);
-        DeleteObject(brush);
-        DeleteObject(pen);
+        double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0, r = size / 2.0;
+        Disc(dc, cx, cy, r, on ? onFill : border);
+        if (!on) Disc(dc, cx, cy, r - 1, fill);
+        else Disc(dc, cx, cy, r * 0.38, c[kCheckMark]);
     } else if (on) {
         RoundedBox(dc, box, s->metrics.checkRadius, onFill, onFill, Blend(onFill, RGB(0, 0, 0), 30));
         PaintTick(dc, box, c[kCheckMark]);

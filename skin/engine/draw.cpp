@@ -100,6 +100,25 @@ void Chevron(HDC dc, const RECT& r, COLORREF c, Direction d) {
     }
 }
 
+void Disc(HDC dc, double cx, double cy, double radius, COLORREF c) {
+    int x0 = int(cx - radius) - 1, x1 = int(cx + radius) + 1, y0 = int(cy - radius) - 1, y1 = int(cy + radius) + 1;
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            // Coverage of the pixel by the disc, from a 4 x 4 grid of samples.
+            int inside = 0;
+            for (int sy = 0; sy < 4; ++sy) {
+                for (int sx = 0; sx < 4; ++sx) {
+                    double dx = x + (sx + 0.5) / 4 - cx, dy = y + (sy + 0.5) / 4 - cy;
+                    inside += dx * dx + dy * dy <= radius * radius;
+                }
+            }
+            if (!inside) continue;
+            COLORREF under = inside == 16 ? c : GetPixel(dc, x, y);
+            SetPixelV(dc, x, y, under == CLR_INVALID ? (inside >= 8 ? c : under) : Blend(under, c, inside * 255 / 16));
+        }
+    }
+}
+
 HFONT ControlFont(HWND hwnd) {
     HFONT f = reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0));
     return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

@@ -46,6 +46,8 @@ struct SkinWindow {
     int hotPart;       // frame: caption button under the pointer; scroll bar: part under the pointer
     int pressedPart;   // frame: caption button held down; scroll bar: part taken by the tracking loop
     bool pressedInside;
+    HMENU menu;            // frame: the menu bar last given the skin's menu background
+    const Skin* menuSkin;  // ... and the skin it was given
 };
 
 // The original window procedure, as CallWindowProcA.
@@ -80,6 +82,8 @@ void FrameSolid(HDC dc, const RECT& r, COLORREF c);
 // A rounded rectangle: gradient inside, one-pixel border; the corners outside keep what dc holds.
 void RoundedBox(HDC dc, const RECT& r, int radius, COLORREF top, COLORREF bottom, COLORREF border);
 void RoundedOutline(HDC dc, const RECT& r, int radius, COLORREF border);
+// A filled circle with smoothed edge, blended over what dc holds.
+void Disc(HDC dc, double cx, double cy, double radius, COLORREF c);
 void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF c, int width = 1);
 enum class Direction { kUp, kDown, kLeft, kRight };
 // A chevron centred in r.

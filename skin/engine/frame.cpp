@@ -221,9 +221,24 @@ void PaintFrame(SkinWindow* w, HDC dc, const FrameLayout& L, const Skin* s) {
     }
 }
 
+// The menu bar and its menus get the skin's menu background.
+void SkinMenu(SkinWindow* w, const Skin* s) {
+    HMENU menu = GetMenu(w->hwnd);
+    if (!menu || (menu == w->menu && s == w->menuSkin)) return;
+    MENUINFO mi{};
+    mi.cbSize = sizeof mi;
+    mi.fMask = MIM_BACKGROUND | MIM_APPLYTOSUBMENUS;
+    mi.hbrBack = s->brush[kMenuBack];
+    if (SetMenuInfo(menu, &mi)) {
+        w->menu = menu;
+        w->menuSkin = s;
+    }
+}
+
 void PaintNonClient(SkinWindow* w, HRGN update) {
     HWND h = w->hwnd;
     const Skin* s = ActiveSkin();
+    SkinMenu(w, s);
     FrameLayout L = Layout(h, s);
     RECT wr, cr;
     GetWindowRect(h, &wr);
