@@ -11,7 +11,6 @@ namespace skin {
 
 namespace {
 
-HMODULE g_module = nullptr;
 DWORD g_hookSlot = TLS_OUT_OF_INDEXES;
 
 // HWND -> SkinWindow*, open addressing with tombstones; a slow reader-writer lock is plenty since lookups are
@@ -310,9 +309,8 @@ extern "C" __declspec(dllexport) int32_t SkinH_SetAero(int32_t on) {
     return 0;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
         g_hookSlot = TlsAlloc();
     } else if (reason == DLL_THREAD_ATTACH && ActiveSkin()) {
         // Threads started after the attach get the creation hook too, so their windows are skinned.

@@ -240,6 +240,55 @@ TEST(SkinEngine, TranslucentModeLayersFramesOnlyAndSwitchesOff) {
     EXPECT_EQ(r["off-again-second"], "0");
 }
 
+// On a virtual desktop the frame is really on the screen: read its pixels back.
+CHILD_SCENARIO("skin-frame-desktop") {
+    test::Engine e = test::LoadEngine();
+    HWND frame = test::MakeFrame("frame", 320, 220);
+    Report("attach", test::Attach(e, 10));
+    SetForegroundWindow(frame);
+    test::PumpFor(600);
+    RECT wr;
+    GetWindowRect(frame, &wr);
+    POINT origin{0, 0};
+    ClientToScreen(frame, &origin);
+    int border = origin.x - wr.left, captionTop = wr.top + border, captionBottom = origin.y;
+    HDC screen = GetDC(nullptr);
+    int y = captionTop + (captionBottom - captionTop) * 3 / 4;  // below the gloss of the upper half
+    Report("caption", test::Hex(GetPixel(screen, wr.left + (wr.right - wr.left) * 6 / 10, y)));
+    Report("side", test::Hex(GetPixel(screen, wr.left + border / 2 + 1, (origin.y + wr.bottom) / 2)));
+    Report("client", test::Hex(GetPixel(screen, origin.x + 5, origin.y + 5)));
+    // The pointer over the close button lights it up.
+    LPARAM closePoint = MAKELPARAM(wr.right - border - 4, captionTop + 3);
+    SendMessageA(frame, WM_NCMOUSEMOVE, HTCLOSE, closePoint);
+    test::PumpFor(200);
+    Report("close-hot", test::Hex(GetPixel(screen, wr.right - border - 2, captionTop + 2)));
+    ReleaseDC(nullptr, screen);
+    // Pressing and releasing it closes the window.
+    SendMessageA(frame, WM_NCLBUTTONDOWN, HTCLOSE, closePoint);
+    POINT inside{wr.right - border - 4 - origin.x, captionTop + 3 - origin.y};
+    SendMessageA(frame, WM_LBUTTONUP, 0, MAKELPARAM(inside.x, inside.y));
+    test::PumpFor(100);
+    Report("closed", !IsWindow(frame));
+    Report("done", "");
+}
+
+TEST(SkinEngine, DrawsTheFrameOnTheScreenAndItsCloseButtonWorks) {
+    auto r = test::ParseReport(test::RunInDesktop("skin-frame-desktop"));
+    ASSERT_EQ(r["done"], "") << "the scenario did not finish";
+    SkinData ten = test::SkinOf(10);
+    auto colour = [](const std::string& hex) {
+        unsigned v = std::stoul(hex, nullptr, 16);
+        return RGB(v >> 16, v >> 8 & 0xFF, v & 0xFF);
+    };
+    EXPECT_EQ(r["attach"], "0");
+    EXPECT_TRUE(test::Between(colour(r["caption"]), ten.colours[kCaptionTop], ten.colours[kCaptionBottom]))
+        << r["caption"];
+    EXPECT_EQ(r["side"], test::Hex(ten.colours[kFrame]));
+    EXPECT_EQ(r["client"], test::Hex(ten.colours[kWindowFace]));
+    EXPECT_EQ(r["close-hot"], test::Hex(ten.colours[kCloseButtonHot]));
+    EXPECT_EQ(r["closed"], "1");
+}
+
 CHILD_SCENARIO("skin-pinned") {
     test::Engine e = test::LoadEngine();
     HWND frame = test::MakeFrame("pinned");

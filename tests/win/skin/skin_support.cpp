@@ -149,8 +149,45 @@ std::map<std::string, std::string> ParseReport(const std::string& output) {
 }
 
 void Report(const char* key, const std::string& value) {
+    char path[MAX_PATH];
+    if (GetEnvironmentVariableA("PEXO_SKIN_REPORT", path, MAX_PATH)) {
+        if (FILE* f = std::fopen(path, "ab")) {
+            std::fprintf(f, "%s %s\n", key, value.c_str());
+            std::fclose(f);
+        }
+        return;
+    }
     std::printf("%s %s\n", key, value.c_str());
     std::fflush(stdout);
+}
+
+std::string RunInDesktop(const char* scenario, DWORD timeoutMs) {
+    char temp[MAX_PATH], exe[MAX_PATH], report[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::snprintf(report, sizeof report, "%sskin-report-%lu.txt", temp, GetCurrentProcessId());
+    DeleteFileA(report);
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string command = "explorer.exe /desktop=skintest" + std::to_string(GetCurrentProcessId()) + ",640x480 \"";
+    command.append(exe).append("\" --child=").append(scenario);
+    SetEnvironmentVariableA("PEXO_SKIN_REPORT", report);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("PEXO_SKIN_REPORT", nullptr);
+    if (!started) return "not-started";
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    std::string out;
+    if (FILE* f = std::fopen(report, "rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+        std::fclose(f);
+    }
+    DeleteFileA(report);
+    return out;
 }
 
 void Report(const char* key, long long value) { Report(key, std::to_string(value)); }

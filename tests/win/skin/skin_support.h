@@ -52,8 +52,13 @@ private:
     HBITMAP bitmap_ = nullptr;
 };
 
+// Runs "win_tests.exe --child=scenario" inside a new Wine virtual desktop (where windows have frames and the
+// screen can be read back) and returns what the scenario reported through Report.
+std::string RunInDesktop(const char* scenario, DWORD timeoutMs = 60000);
+
 // Lines "key value..." printed by a child scenario, keyed by their first word.
 std::map<std::string, std::string> ParseReport(const std::string& output);
+// Prints "key value"; inside RunInDesktop the line goes to the report file instead.
 void Report(const char* key, const std::string& value);
 void Report(const char* key, long long value);
 std::string Hex(COLORREF c);
