@@ -291,7 +291,7 @@ void PaintBorder(SkinWindow* w) {
     if (thickness >= 2) {
         char cls[16] = {};
         GetClassNameA(h, cls, sizeof cls);
-        bool list = lstrcmpiA(cls, "ListBox") == 0;
+        bool list = lstrcmpiA(cls, "ListBox") == 0 || lstrcmpiA(cls, "ComboLBox") == 0;
         UINT msg = list ? WM_CTLCOLORLISTBOX
                         : (!IsWindowEnabled(h) || (style & ES_READONLY)) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
         HBRUSH back = ParentColours(h, msg, dc, nullptr);

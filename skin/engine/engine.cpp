@@ -98,6 +98,7 @@ bool Classify(HWND h, LONG style, Kind* kind) {
     if (!(style & WS_CHILD)) {
         if ((style & WS_CAPTION) == WS_CAPTION) *kind = Kind::kFrame;
         else if (ClassIs(cls, "#32770")) *kind = Kind::kFace;
+        else if (ClassIs(cls, "ComboLBox")) *kind = Kind::kBordered;  // a combo box's dropped list
         else return false;
         return true;
     }

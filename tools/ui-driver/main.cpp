@@ -1,6 +1,6 @@
 // ui-driver.exe: operates another program's windows as a person would, from arguments or a script on stdin.
 //
-//   ui-driver.exe [--utf8] [--timeout MS] [--title TITLE] [command args... [";" command args...]]
+//   ui-driver.exe [--utf8] [--timeout MS] [--title TITLE] [--desktop NAME] [command args... [";" command args...]]
 //
 // Without commands it reads one command per line from stdin. Each command prints one line, "ok ..." or
 // "error ...". The exit code is 0 when every command succeeded, 1 otherwise. README.md lists the commands.
@@ -71,6 +71,13 @@ int main() {
             target.timeoutMs = DWORD(std::strtoul(args[++i].c_str(), nullptr, 10));
         } else if (args[i] == "--title" && i + 1 < args.size()) {
             target.defaultTitle = args[++i];
+        } else if (args[i] == "--desktop" && i + 1 < args.size()) {
+            // Windows are looked for on one desktop only: join the program's (e.g. a Wine virtual desktop).
+            HDESK desktop = OpenDesktopA(args[++i].c_str(), 0, FALSE, GENERIC_ALL);
+            if (!desktop || !SetThreadDesktop(desktop)) {
+                Print(uidriver::Fail("cannot use desktop " + uidriver::Quote(args[i])));
+                return 1;
+            }
         } else {
             break;
         }
