@@ -43,22 +43,22 @@ constexpr uint32_t kTagPadding = Tag('P', 'A', 'D', 'D');
 
 // What each colour of the table paints.
 enum Role : int {
-    kFrame,                 // sizing frame of an active window
-    kFrameInactive,         // ... of an inactive window
-    kFrameOutline,          // the outermost line of the frame
-    kCaptionTop,            // caption gradient of an active window
+    kFrame,          // sizing frame of an active window
+    kFrameInactive,  // ... of an inactive window
+    kFrameOutline,   // the outermost line of the frame
+    kCaptionTop,     // caption gradient of an active window
     kCaptionBottom,
-    kCaptionInactiveTop,    // caption gradient of an inactive window
+    kCaptionInactiveTop,  // caption gradient of an inactive window
     kCaptionInactiveBottom,
     kCaptionText,
     kCaptionTextInactive,
-    kCaptionButtonHot,      // background of a caption button under the pointer
+    kCaptionButtonHot,  // background of a caption button under the pointer
     kCaptionButtonPressed,
-    kCloseButtonHot,        // the close button under the pointer
-    kWindowFace,            // client background of windows and dialogs
-    kText,                  // text on the window face
+    kCloseButtonHot,  // the close button under the pointer
+    kWindowFace,      // client background of windows and dialogs
+    kText,            // text on the window face
     kTextDisabled,
-    kButtonTop,             // push button gradient
+    kButtonTop,  // push button gradient
     kButtonBottom,
     kButtonBorder,
     kButtonText,
@@ -66,17 +66,17 @@ enum Role : int {
     kButtonHotBottom,
     kButtonPressedTop,
     kButtonPressedBottom,
-    kAccent,                // default button and focus outlines
+    kAccent,  // default button and focus outlines
     kCheckBorder,
-    kCheckBack,             // inside of an unchecked box
-    kCheckMark,             // the tick or dot
-    kCheckedBack,           // inside of a checked box
+    kCheckBack,    // inside of an unchecked box
+    kCheckMark,    // the tick or dot
+    kCheckedBack,  // inside of a checked box
     kScrollTrack,
     kScrollThumb,
     kScrollThumbHot,
     kScrollArrow,
     kProgressTrack,
-    kProgressTop,           // progress bar gradient
+    kProgressTop,  // progress bar gradient
     kProgressBottom,
     kProgressBorder,
     kEditBorder,
@@ -84,24 +84,24 @@ enum Role : int {
     kEditBack,
     kGroupBorder,
     kGroupText,
-    kSelectionBack,         // selected item in a combo box
+    kSelectionBack,  // selected item in a combo box
     kSelectionText,
-    kMenuBack,              // menu bar and pop-up menu background
+    kMenuBack,  // menu bar and pop-up menu background
     kRoleCount
 };
 
 // Shapes and proportions; all lengths in pixels at 96 dots per inch.
 struct Metrics {
-    int32_t frameRadius;       // rounding of the window's top corners
-    int32_t buttonRadius;      // rounding of push buttons, combo boxes and scroll thumbs
-    int32_t checkRadius;       // rounding of check boxes
-    int32_t titleAlign;        // 0 left, 1 centred
-    int32_t titleWeight;       // font weight of the caption text (400 normal, 700 bold)
-    int32_t captionButtonWidth;// percent of the caption height
+    int32_t frameRadius;         // rounding of the window's top corners
+    int32_t buttonRadius;        // rounding of push buttons, combo boxes and scroll thumbs
+    int32_t checkRadius;         // rounding of check boxes
+    int32_t titleAlign;          // 0 left, 1 centred
+    int32_t titleWeight;         // font weight of the caption text (400 normal, 700 bold)
+    int32_t captionButtonWidth;  // percent of the caption height
     int32_t progressRadius;
-    int32_t glassAlpha;        // opacity of the translucent frame mode, 128..255
-    int32_t captionGloss;      // 0..255: strength of the light band on the upper half of the caption
-    char fontFace[32];         // caption font face; empty or not installed: the system's caption font
+    int32_t glassAlpha;    // opacity of the translucent frame mode, 128..255
+    int32_t captionGloss;  // 0..255: strength of the light band on the upper half of the caption
+    char fontFace[32];     // caption font face; empty or not installed: the system's caption font
 };
 constexpr size_t kMetricsSize = 9 * 4 + 32;
 static_assert(sizeof(Metrics) == kMetricsSize);
@@ -122,7 +122,9 @@ struct SkinData {
 
 enum class ReadError { kNone, kNoData, kMagic, kVersion, kLength, kChecksum, kDirectory, kMissingSection, kBadSection };
 
-inline uint32_t ReadU32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+inline uint32_t ReadU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 inline uint16_t ReadU16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 inline void WriteU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));

@@ -53,8 +53,10 @@ void DrawLabel(HDC dc, const char* text, int n, RECT r, UINT horizontal, UINT ve
     RECT need = r;
     DrawTextA(dc, text, n, &need, horizontal | DT_WORDBREAK | DT_CALCRECT);
     int h = need.bottom - need.top, room = r.bottom - r.top;
-    if (vertical == DT_VCENTER && h < room) r.top += (room - h) / 2;
-    else if (vertical == DT_BOTTOM && h < room) r.top = r.bottom - h;
+    if (vertical == DT_VCENTER && h < room)
+        r.top += (room - h) / 2;
+    else if (vertical == DT_BOTTOM && h < room)
+        r.top = r.bottom - h;
     DrawTextA(dc, text, n, &r, horizontal | DT_WORDBREAK);
 }
 
@@ -65,33 +67,33 @@ enum class Look { kNone, kPush, kCheck, kRadio, kGroup };
 Look LookOf(LONG style) {
     if (style & (BS_BITMAP | BS_ICON)) return Look::kNone;
     switch (style & BS_TYPEMASK) {
-    case BS_PUSHBUTTON:
-    case BS_DEFPUSHBUTTON: return Look::kPush;
-    case BS_CHECKBOX:
-    case BS_AUTOCHECKBOX:
-    case BS_3STATE:
-    case BS_AUTO3STATE: return (style & BS_PUSHLIKE) ? Look::kPush : Look::kCheck;
-    case BS_RADIOBUTTON:
-    case BS_AUTORADIOBUTTON: return (style & BS_PUSHLIKE) ? Look::kPush : Look::kRadio;
-    case BS_GROUPBOX: return Look::kGroup;
-    default: return Look::kNone;  // owner-drawn and user buttons paint themselves
+        case BS_PUSHBUTTON:
+        case BS_DEFPUSHBUTTON: return Look::kPush;
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_3STATE:
+        case BS_AUTO3STATE: return (style & BS_PUSHLIKE) ? Look::kPush : Look::kCheck;
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON: return (style & BS_PUSHLIKE) ? Look::kPush : Look::kRadio;
+        case BS_GROUPBOX: return Look::kGroup;
+        default: return Look::kNone;  // owner-drawn and user buttons paint themselves
     }
 }
 
 UINT HorizontalAlign(LONG style, UINT fallback) {
     switch (style & BS_CENTER) {
-    case BS_LEFT: return DT_LEFT;
-    case BS_RIGHT: return DT_RIGHT;
-    case BS_CENTER: return DT_CENTER;
-    default: return fallback;
+        case BS_LEFT: return DT_LEFT;
+        case BS_RIGHT: return DT_RIGHT;
+        case BS_CENTER: return DT_CENTER;
+        default: return fallback;
     }
 }
 
 UINT VerticalAlign(LONG style) {
     switch (style & BS_VCENTER) {
-    case BS_TOP: return DT_TOP;
-    case BS_BOTTOM: return DT_BOTTOM;
-    default: return DT_VCENTER;
+        case BS_TOP: return DT_TOP;
+        case BS_BOTTOM: return DT_BOTTOM;
+        default: return DT_VCENTER;
     }
 }
 
@@ -175,21 +177,27 @@ void PaintCheck(SkinWindow* w, HDC target, const Skin* s, LONG style, bool radio
     if (size > rc.bottom - rc.top) size = rc.bottom - rc.top;
     bool boxRight = (style & BS_LEFTTEXT) != 0;
     int top = (rc.top + rc.bottom - size) / 2;
-    if ((style & BS_VCENTER) == BS_TOP) top = rc.top;
-    else if ((style & BS_VCENTER) == BS_BOTTOM) top = rc.bottom - size;
+    if ((style & BS_VCENTER) == BS_TOP)
+        top = rc.top;
+    else if ((style & BS_VCENTER) == BS_BOTTOM)
+        top = rc.bottom - size;
     RECT box{boxRight ? rc.right - size : rc.left, top, boxRight ? rc.right : rc.left + size, top + size};
 
     COLORREF border = c[kCheckBorder];
-    if (disabled) border = Blend(border, c[kWindowFace], 130);
-    else if (pushed || w->hot) border = c[kAccent];
+    if (disabled)
+        border = Blend(border, c[kWindowFace], 130);
+    else if (pushed || w->hot)
+        border = c[kAccent];
     COLORREF fill = pushed ? Blend(c[kCheckBack], c[kAccent], 45) : c[kCheckBack];
     bool on = check == BST_CHECKED;
     COLORREF onFill = disabled ? Blend(c[kCheckedBack], c[kWindowFace], 140) : c[kCheckedBack];
     if (radio) {
         double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0, r = size / 2.0;
         Disc(dc, cx, cy, r, on ? onFill : border);
-        if (!on) Disc(dc, cx, cy, r - 1, fill);
-        else Disc(dc, cx, cy, r * 0.38, c[kCheckMark]);
+        if (!on)
+            Disc(dc, cx, cy, r - 1, fill);
+        else
+            Disc(dc, cx, cy, r * 0.38, c[kCheckMark]);
     } else if (on) {
         RoundedBox(dc, box, s->metrics.checkRadius, onFill, onFill, Blend(onFill, RGB(0, 0, 0), 30));
         PaintTick(dc, box, c[kCheckMark]);
@@ -208,7 +216,8 @@ void PaintCheck(SkinWindow* w, HDC target, const Skin* s, LONG style, bool radio
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, disabled ? c[kTextDisabled] : textColour);
         int gap = Scale(5);
-        RECT t = boxRight ? RECT{rc.left, rc.top, box.left - gap, rc.bottom} : RECT{box.right + gap, rc.top, rc.right, rc.bottom};
+        RECT t = boxRight ? RECT{rc.left, rc.top, box.left - gap, rc.bottom}
+                          : RECT{box.right + gap, rc.top, rc.right, rc.bottom};
         bool multiline = (style & BS_MULTILINE) != 0;
         DrawLabel(dc, text, n, t, HorizontalAlign(style, DT_LEFT), VerticalAlign(style), multiline);
         if ((state & BST_FOCUS) && !FocusHidden(h)) {
@@ -284,16 +293,20 @@ void PaintBorder(SkinWindow* w) {
     RECT outer{0, 0, wr.right - wr.left, wr.bottom - wr.top};
     const COLORREF* c = s->colour;
     COLORREF border = c[kEditBorder];
-    if (!IsWindowEnabled(h)) border = Blend(border, c[kWindowFace], 110);
-    else if (GetFocus() == h) border = c[kEditBorderFocus];
-    else if (w->hot) border = Blend(border, c[kEditBorderFocus], 120);
+    if (!IsWindowEnabled(h))
+        border = Blend(border, c[kWindowFace], 110);
+    else if (GetFocus() == h)
+        border = c[kEditBorderFocus];
+    else if (w->hot)
+        border = Blend(border, c[kEditBorderFocus], 120);
     FrameSolid(dc, outer, border);
     if (thickness >= 2) {
         char cls[16] = {};
         GetClassNameA(h, cls, sizeof cls);
         bool list = lstrcmpiA(cls, "ListBox") == 0 || lstrcmpiA(cls, "ComboLBox") == 0;
-        UINT msg = list ? WM_CTLCOLORLISTBOX
-                        : (!IsWindowEnabled(h) || (style & ES_READONLY)) ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT;
+        UINT msg = list                                             ? WM_CTLCOLORLISTBOX
+                   : (!IsWindowEnabled(h) || (style & ES_READONLY)) ? WM_CTLCOLORSTATIC
+                                                                    : WM_CTLCOLOREDIT;
         HBRUSH back = ParentColours(h, msg, dc, nullptr);
         RECT inner{1, 1, outer.right - 1, outer.bottom - 1};
         if (!IsHollow(back)) FrameRect(dc, &inner, back);
@@ -322,9 +335,12 @@ void PaintComboFrame(SkinWindow* w, HDC dc, const Skin* s, const RECT& rc, COLOR
     }
     Chevron(dc, button, disabled ? c[kTextDisabled] : c[kScrollArrow], Direction::kDown);
     COLORREF border = c[kEditBorder];
-    if (disabled) border = Blend(border, c[kWindowFace], 110);
-    else if (focused || dropped) border = c[kEditBorderFocus];
-    else if (w->hot) border = Blend(border, c[kEditBorderFocus], 120);
+    if (disabled)
+        border = Blend(border, c[kWindowFace], 110);
+    else if (focused || dropped)
+        border = c[kEditBorderFocus];
+    else if (w->hot)
+        border = Blend(border, c[kEditBorderFocus], 120);
     RoundedOutline(dc, rc, s->metrics.buttonRadius > 2 ? 2 : s->metrics.buttonRadius, border);
 }
 
@@ -449,7 +465,8 @@ int PartAt(SkinWindow* w, POINT p) {
 }
 
 RECT Along(const ScrollGeometry& g, const RECT& rc, int from, int to) {
-    return g.vertical ? RECT{rc.left, rc.top + from, rc.right, rc.top + to} : RECT{rc.left + from, rc.top, rc.left + to, rc.bottom};
+    return g.vertical ? RECT{rc.left, rc.top + from, rc.right, rc.top + to}
+                      : RECT{rc.left + from, rc.top, rc.left + to, rc.bottom};
 }
 
 void PaintScrollBar(SkinWindow* w, HDC target, const Skin* s) {
@@ -464,9 +481,9 @@ void PaintScrollBar(SkinWindow* w, HDC target, const Skin* s) {
     FillSolid(dc, rc, c[kScrollTrack]);
     int pressed = w->tracking ? w->pressedPart : kNoPart;
     if (pressed == kPageBefore || pressed == kPageAfter) {
-        RECT page = pressed == kPageBefore ? Along(g, rc, g.arrow, g.hasThumb ? g.thumbStart : g.length / 2)
-                                           : Along(g, rc, g.hasThumb ? g.thumbStart + g.thumbLength : g.length / 2,
-                                                   g.length - g.arrow);
+        RECT page = pressed == kPageBefore
+                        ? Along(g, rc, g.arrow, g.hasThumb ? g.thumbStart : g.length / 2)
+                        : Along(g, rc, g.hasThumb ? g.thumbStart + g.thumbLength : g.length / 2, g.length - g.arrow);
         FillSolid(dc, page, Blend(c[kScrollTrack], c[kScrollThumb], 90));
     }
     for (int part = kArrowBefore; part <= kArrowAfter; part += kArrowAfter - kArrowBefore) {
@@ -480,10 +497,13 @@ void PaintScrollBar(SkinWindow* w, HDC target, const Skin* s) {
     if (g.hasThumb) {
         RECT t = Along(g, rc, g.thumbStart + 1, g.thumbStart + g.thumbLength - 1);
         int inset = g.thickness / 5;
-        if (g.vertical) InflateRect(&t, -inset, 0);
-        else InflateRect(&t, 0, -inset);
-        COLORREF fill = pressed == kThumb ? Blend(c[kScrollThumbHot], RGB(0, 0, 0), 35)
-                        : (w->hotPart == kThumb && !w->tracking) ? c[kScrollThumbHot] : c[kScrollThumb];
+        if (g.vertical)
+            InflateRect(&t, -inset, 0);
+        else
+            InflateRect(&t, 0, -inset);
+        COLORREF fill = pressed == kThumb                        ? Blend(c[kScrollThumbHot], RGB(0, 0, 0), 35)
+                        : (w->hotPart == kThumb && !w->tracking) ? c[kScrollThumbHot]
+                                                                 : c[kScrollThumb];
         int radius = (g.thickness - 2 * inset) / 2;
         if (radius > s->metrics.buttonRadius + 2) radius = s->metrics.buttonRadius + 2;
         RoundedBox(dc, t, radius, fill, fill, fill);
@@ -514,8 +534,10 @@ void PaintProgress(SkinWindow* w, HDC target, const Skin* s) {
     if (hi > lo && pos > lo) {
         if (pos > hi) pos = hi;
         RECT bar = inner;
-        if (vertical) bar.top = inner.bottom - MulDiv(inner.bottom - inner.top, pos - lo, hi - lo);
-        else bar.right = inner.left + MulDiv(inner.right - inner.left, pos - lo, hi - lo);
+        if (vertical)
+            bar.top = inner.bottom - MulDiv(inner.bottom - inner.top, pos - lo, hi - lo);
+        else
+            bar.right = inner.left + MulDiv(inner.right - inner.left, pos - lo, hi - lo);
         auto custom = COLORREF(SendMessageA(h, PBM_GETBARCOLOR, 0, 0));
         COLORREF top = custom == CLR_DEFAULT ? c[kProgressTop] : custom;
         COLORREF bottom = custom == CLR_DEFAULT ? c[kProgressBottom] : custom;
@@ -526,7 +548,8 @@ void PaintProgress(SkinWindow* w, HDC target, const Skin* s) {
         int barRadius = radius > 1 ? radius - 1 : 0;
         RoundedBox(dc, bar, barRadius, top, bottom, Blend(bottom, RGB(0, 0, 0), 20));
         RECT shine{bar.left + 1, bar.top + 1, bar.right - 1, bar.top + 2};
-        if (shine.right > shine.left && bar.bottom - bar.top > 4) FillSolid(dc, shine, Blend(top, RGB(255, 255, 255), 90));
+        if (shine.right > shine.left && bar.bottom - bar.top > 4)
+            FillSolid(dc, shine, Blend(top, RGB(255, 255, 255), 90));
     }
     buffer.Finish();
 }
@@ -560,62 +583,59 @@ LRESULT ButtonProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     if (look == Look::kNone) return Forward(w, msg, wp, lp);
     const Skin* s = ActiveSkin();
     switch (msg) {
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintWith(w, msg, wp, [&](HDC dc) {
-            if (look == Look::kPush) PaintPush(w, dc, s, style);
-            else if (look == Look::kGroup) PaintGroup(w, dc, s);
-            else PaintCheck(w, dc, s, style, look == Look::kRadio);
-        });
-    case WM_ERASEBKGND:
-        return look == Look::kGroup ? Forward(w, msg, wp, lp) : 1;
-    case WM_MOUSEMOVE:
-        if (look != Look::kGroup) SetHot(w, true);
-        return Forward(w, msg, wp, lp);
-    case WM_MOUSELEAVE:
-        SetHot(w, false);
-        return Forward(w, msg, wp, lp);
-    case BM_SETSTATE:
-    case BM_SETCHECK:
-    case BM_SETSTYLE:
-    case WM_SETTEXT:
-    case WM_ENABLE:
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_UPDATEUISTATE:
-    case WM_SETFONT:
-        return ForwardQuietly(w, msg, wp, lp);
-    default:
-        return Forward(w, msg, wp, lp);
+        case WM_PAINT:
+        case WM_PRINTCLIENT:
+            return PaintWith(w, msg, wp, [&](HDC dc) {
+                if (look == Look::kPush)
+                    PaintPush(w, dc, s, style);
+                else if (look == Look::kGroup)
+                    PaintGroup(w, dc, s);
+                else
+                    PaintCheck(w, dc, s, style, look == Look::kRadio);
+            });
+        case WM_ERASEBKGND: return look == Look::kGroup ? Forward(w, msg, wp, lp) : 1;
+        case WM_MOUSEMOVE:
+            if (look != Look::kGroup) SetHot(w, true);
+            return Forward(w, msg, wp, lp);
+        case WM_MOUSELEAVE: SetHot(w, false); return Forward(w, msg, wp, lp);
+        case BM_SETSTATE:
+        case BM_SETCHECK:
+        case BM_SETSTYLE:
+        case WM_SETTEXT:
+        case WM_ENABLE:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_UPDATEUISTATE:
+        case WM_SETFONT: return ForwardQuietly(w, msg, wp, lp);
+        default: return Forward(w, msg, wp, lp);
     }
 }
 
 LRESULT BorderedProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_NCPAINT:
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_ENABLE:
-    case WM_STYLECHANGED: {
-        LRESULT r = Forward(w, msg, wp, lp);
-        PaintBorder(w);
-        return r;
-    }
-    case WM_MOUSEMOVE:
-        if (!w->hot) {
-            w->hot = true;
-            TrackLeave(w->hwnd);
+        case WM_NCPAINT:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+        case WM_STYLECHANGED: {
+            LRESULT r = Forward(w, msg, wp, lp);
             PaintBorder(w);
+            return r;
         }
-        return Forward(w, msg, wp, lp);
-    case WM_MOUSELEAVE:
-        if (w->hot) {
-            w->hot = false;
-            PaintBorder(w);
-        }
-        return Forward(w, msg, wp, lp);
-    default:
-        return Forward(w, msg, wp, lp);
+        case WM_MOUSEMOVE:
+            if (!w->hot) {
+                w->hot = true;
+                TrackLeave(w->hwnd);
+                PaintBorder(w);
+            }
+            return Forward(w, msg, wp, lp);
+        case WM_MOUSELEAVE:
+            if (w->hot) {
+                w->hot = false;
+                PaintBorder(w);
+            }
+            return Forward(w, msg, wp, lp);
+        default: return Forward(w, msg, wp, lp);
     }
 }
 
@@ -627,47 +647,41 @@ LRESULT ComboProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     bool list = type == CBS_DROPDOWNLIST;
     const Skin* s = ActiveSkin();
     switch (msg) {
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-        if (list) return PaintWith(w, msg, wp, [&](HDC dc) { PaintDropList(w, dc, s); });
-        {
+        case WM_PAINT:
+        case WM_PRINTCLIENT:
+            if (list) return PaintWith(w, msg, wp, [&](HDC dc) { PaintDropList(w, dc, s); });
+            {
+                LRESULT r = Forward(w, msg, wp, lp);
+                PaintEditableCombo(w, s);
+                return r;
+            }
+        case WM_ERASEBKGND: return list ? 1 : Forward(w, msg, wp, lp);
+        case WM_MOUSEMOVE: SetHot(w, true); return Forward(w, msg, wp, lp);
+        case WM_MOUSELEAVE: SetHot(w, false); return Forward(w, msg, wp, lp);
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+        case WM_SETTEXT:
+        case WM_SETFONT:
+        case CB_SETCURSEL:
+        case CB_RESETCONTENT:
+        case CB_DELETESTRING:
+            if (list) return ForwardQuietly(w, msg, wp, lp);
+            [[fallthrough]];
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_KEYDOWN:
+        case WM_CHAR:
+        case WM_COMMAND:
+        case WM_MOUSEWHEEL:
+        case WM_CAPTURECHANGED:
+        case CB_SHOWDROPDOWN:
+        case CB_SELECTSTRING: {
             LRESULT r = Forward(w, msg, wp, lp);
-            PaintEditableCombo(w, s);
+            if (IsWindow(h)) Redraw(h);
             return r;
         }
-    case WM_ERASEBKGND:
-        return list ? 1 : Forward(w, msg, wp, lp);
-    case WM_MOUSEMOVE:
-        SetHot(w, true);
-        return Forward(w, msg, wp, lp);
-    case WM_MOUSELEAVE:
-        SetHot(w, false);
-        return Forward(w, msg, wp, lp);
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_ENABLE:
-    case WM_SETTEXT:
-    case WM_SETFONT:
-    case CB_SETCURSEL:
-    case CB_RESETCONTENT:
-    case CB_DELETESTRING:
-        if (list) return ForwardQuietly(w, msg, wp, lp);
-        [[fallthrough]];
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_KEYDOWN:
-    case WM_CHAR:
-    case WM_COMMAND:
-    case WM_MOUSEWHEEL:
-    case WM_CAPTURECHANGED:
-    case CB_SHOWDROPDOWN:
-    case CB_SELECTSTRING: {
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (IsWindow(h)) Redraw(h);
-        return r;
-    }
-    default:
-        return Forward(w, msg, wp, lp);
+        default: return Forward(w, msg, wp, lp);
     }
 }
 
@@ -685,66 +699,62 @@ LRESULT ScrollBarProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     switch (msg) {
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintWith(w, msg, wp, [&](HDC dc) { PaintScrollBar(w, dc, s); });
-    case WM_ERASEBKGND:
-        return 1;
-    case SBM_SETPOS:
-    case SBM_SETRANGE:
-    case SBM_SETRANGEREDRAW:
-    case SBM_SETSCROLLINFO:
-    case SBM_ENABLE_ARROWS:
-    case WM_ENABLE:
-        return ForwardQuietly(w, msg, wp, lp);
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        // The standard control may run its own tracking loop inside this call; the message-filter hook
-        // repaints after each of its steps.
-        w->pressedPart = PartAt(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        w->tracking = true;
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (!IsWindow(h)) return r;
-        if (GetCapture() != h) {
+        case WM_PAINT:
+        case WM_PRINTCLIENT: return PaintWith(w, msg, wp, [&](HDC dc) { PaintScrollBar(w, dc, s); });
+        case WM_ERASEBKGND: return 1;
+        case SBM_SETPOS:
+        case SBM_SETRANGE:
+        case SBM_SETRANGEREDRAW:
+        case SBM_SETSCROLLINFO:
+        case SBM_ENABLE_ARROWS:
+        case WM_ENABLE: return ForwardQuietly(w, msg, wp, lp);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            // The standard control may run its own tracking loop inside this call; the message-filter hook
+            // repaints after each of its steps.
+            w->pressedPart = PartAt(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+            w->tracking = true;
+            LRESULT r = Forward(w, msg, wp, lp);
+            if (!IsWindow(h)) return r;
+            if (GetCapture() != h) {
+                w->tracking = false;
+                w->pressedPart = kNoPart;
+            }
+            Redraw(h);
+            return r;
+        }
+        case WM_MOUSEMOVE: {
+            int part = PartAt(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+            if (part != w->hotPart) {
+                w->hotPart = part;
+                TrackLeave(h);
+                InvalidateRect(h, nullptr, FALSE);
+            }
+            LRESULT r = Forward(w, msg, wp, lp);
+            if (w->tracking && IsWindow(h)) Redraw(h);
+            return r;
+        }
+        case WM_MOUSELEAVE:
+            w->hotPart = kNoPart;
+            InvalidateRect(h, nullptr, FALSE);
+            return Forward(w, msg, wp, lp);
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_CANCELMODE: {
+            LRESULT r = Forward(w, msg, wp, lp);
+            if (!IsWindow(h)) return r;
             w->tracking = false;
             w->pressedPart = kNoPart;
+            Redraw(h);
+            return r;
         }
-        Redraw(h);
-        return r;
-    }
-    case WM_MOUSEMOVE: {
-        int part = PartAt(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        if (part != w->hotPart) {
-            w->hotPart = part;
-            TrackLeave(h);
-            InvalidateRect(h, nullptr, FALSE);
+        case WM_TIMER:
+        case 0x0118: {  // WM_SYSTIMER: the standard control's auto-repeat while an arrow is held
+            LRESULT r = Forward(w, msg, wp, lp);
+            if (w->tracking && IsWindow(h)) Redraw(h);
+            return r;
         }
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (w->tracking && IsWindow(h)) Redraw(h);
-        return r;
-    }
-    case WM_MOUSELEAVE:
-        w->hotPart = kNoPart;
-        InvalidateRect(h, nullptr, FALSE);
-        return Forward(w, msg, wp, lp);
-    case WM_LBUTTONUP:
-    case WM_CAPTURECHANGED:
-    case WM_CANCELMODE: {
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (!IsWindow(h)) return r;
-        w->tracking = false;
-        w->pressedPart = kNoPart;
-        Redraw(h);
-        return r;
-    }
-    case WM_TIMER:
-    case 0x0118: {  // WM_SYSTIMER: the standard control's auto-repeat while an arrow is held
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (w->tracking && IsWindow(h)) Redraw(h);
-        return r;
-    }
-    default:
-        return Forward(w, msg, wp, lp);
+        default: return Forward(w, msg, wp, lp);
     }
 }
 
@@ -752,13 +762,10 @@ LRESULT ProgressProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     if (GetWindowLongA(w->hwnd, GWL_STYLE) & PBS_MARQUEE) return Forward(w, msg, wp, lp);
     const Skin* s = ActiveSkin();
     switch (msg) {
-    case WM_PAINT:
-    case WM_PRINTCLIENT:
-        return PaintWith(w, msg, wp, [&](HDC dc) { PaintProgress(w, dc, s); });
-    case WM_ERASEBKGND:
-        return 1;
-    default:
-        return Forward(w, msg, wp, lp);
+        case WM_PAINT:
+        case WM_PRINTCLIENT: return PaintWith(w, msg, wp, [&](HDC dc) { PaintProgress(w, dc, s); });
+        case WM_ERASEBKGND: return 1;
+        default: return Forward(w, msg, wp, lp);
     }
 }
 

@@ -80,22 +80,22 @@ void Chevron(HDC dc, const RECT& r, COLORREF c, Direction d) {
     // Two strokes one pixel apart give a 2-pixel line without a wide pen's blunt ends.
     for (int t = 0; t < 2; ++t) {
         switch (d) {
-        case Direction::kDown:
-            Line(dc, cx - half, cy - rise + t, cx, cy - rise + half + t, c);
-            Line(dc, cx, cy - rise + half + t, cx + half + 1, cy - rise - 1 + t, c);
-            break;
-        case Direction::kUp:
-            Line(dc, cx - half, cy + rise - t, cx, cy + rise - half - t, c);
-            Line(dc, cx, cy + rise - half - t, cx + half + 1, cy + rise + 1 - t, c);
-            break;
-        case Direction::kRight:
-            Line(dc, cx - rise + t, cy - half, cx - rise + half + t, cy, c);
-            Line(dc, cx - rise + half + t, cy, cx - rise - 1 + t, cy + half + 1, c);
-            break;
-        case Direction::kLeft:
-            Line(dc, cx + rise - t, cy - half, cx + rise - half - t, cy, c);
-            Line(dc, cx + rise - half - t, cy, cx + rise + 1 - t, cy + half + 1, c);
-            break;
+            case Direction::kDown:
+                Line(dc, cx - half, cy - rise + t, cx, cy - rise + half + t, c);
+                Line(dc, cx, cy - rise + half + t, cx + half + 1, cy - rise - 1 + t, c);
+                break;
+            case Direction::kUp:
+                Line(dc, cx - half, cy + rise - t, cx, cy + rise - half - t, c);
+                Line(dc, cx, cy + rise - half - t, cx + half + 1, cy + rise + 1 - t, c);
+                break;
+            case Direction::kRight:
+                Line(dc, cx - rise + t, cy - half, cx - rise + half + t, cy, c);
+                Line(dc, cx - rise + half + t, cy, cx - rise - 1 + t, cy + half + 1, c);
+                break;
+            case Direction::kLeft:
+                Line(dc, cx + rise - t, cy - half, cx + rise - half - t, cy, c);
+                Line(dc, cx + rise - half - t, cy, cx + rise + 1 - t, cy + half + 1, c);
+                break;
         }
     }
 }

@@ -96,19 +96,30 @@ bool Classify(HWND h, LONG style, Kind* kind) {
     char cls[64] = {};
     if (!GetClassNameA(h, cls, sizeof cls)) return false;
     if (!(style & WS_CHILD)) {
-        if ((style & WS_CAPTION) == WS_CAPTION) *kind = Kind::kFrame;
-        else if (ClassIs(cls, "#32770")) *kind = Kind::kFace;
-        else if (ClassIs(cls, "ComboLBox")) *kind = Kind::kBordered;  // a combo box's dropped list
-        else return false;
+        if ((style & WS_CAPTION) == WS_CAPTION)
+            *kind = Kind::kFrame;
+        else if (ClassIs(cls, "#32770"))
+            *kind = Kind::kFace;
+        else if (ClassIs(cls, "ComboLBox"))
+            *kind = Kind::kBordered;  // a combo box's dropped list
+        else
+            return false;
         return true;
     }
-    if (ClassIs(cls, "Button")) *kind = Kind::kButton;
-    else if (ClassIs(cls, "Edit") || ClassIs(cls, "ListBox")) *kind = Kind::kBordered;
-    else if (ClassIs(cls, "ComboBox")) *kind = Kind::kCombo;
-    else if (ClassIs(cls, "ScrollBar")) *kind = Kind::kScrollBar;
-    else if (ClassIs(cls, "msctls_progress32")) *kind = Kind::kProgress;
-    else if (ClassIs(cls, "#32770")) *kind = Kind::kFace;
-    else return false;
+    if (ClassIs(cls, "Button"))
+        *kind = Kind::kButton;
+    else if (ClassIs(cls, "Edit") || ClassIs(cls, "ListBox"))
+        *kind = Kind::kBordered;
+    else if (ClassIs(cls, "ComboBox"))
+        *kind = Kind::kCombo;
+    else if (ClassIs(cls, "ScrollBar"))
+        *kind = Kind::kScrollBar;
+    else if (ClassIs(cls, "msctls_progress32"))
+        *kind = Kind::kProgress;
+    else if (ClassIs(cls, "#32770"))
+        *kind = Kind::kFace;
+    else
+        return false;
     return true;
 }
 
@@ -128,7 +139,8 @@ void Adopt(HWND h) {
         HeapFree(GetProcessHeap(), 0, w);
         return;
     }
-    auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinWndProc)));
+    auto previous =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinWndProc)));
     if (!previous) {
         RemoveWindow(h);
         HeapFree(GetProcessHeap(), 0, w);
@@ -151,13 +163,13 @@ LRESULT CALLBACK SkinWndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         r = SkinCtlColor(msg, reinterpret_cast<HDC>(wp), Forward(w, msg, wp, lp));
     } else {
         switch (w->kind) {
-        case Kind::kFrame: r = FrameProc(w, msg, wp, lp); break;
-        case Kind::kButton: r = ButtonProc(w, msg, wp, lp); break;
-        case Kind::kBordered: r = BorderedProc(w, msg, wp, lp); break;
-        case Kind::kCombo: r = ComboProc(w, msg, wp, lp); break;
-        case Kind::kScrollBar: r = ScrollBarProc(w, msg, wp, lp); break;
-        case Kind::kProgress: r = ProgressProc(w, msg, wp, lp); break;
-        default: r = Forward(w, msg, wp, lp); break;
+            case Kind::kFrame: r = FrameProc(w, msg, wp, lp); break;
+            case Kind::kButton: r = ButtonProc(w, msg, wp, lp); break;
+            case Kind::kBordered: r = BorderedProc(w, msg, wp, lp); break;
+            case Kind::kCombo: r = ComboProc(w, msg, wp, lp); break;
+            case Kind::kScrollBar: r = ScrollBarProc(w, msg, wp, lp); break;
+            case Kind::kProgress: r = ProgressProc(w, msg, wp, lp); break;
+            default: r = Forward(w, msg, wp, lp); break;
         }
     }
     if (--w->depth == 0 && w->dead) {
@@ -230,7 +242,9 @@ SkinWindow* FindSkinWindow(HWND h) {
     return found;
 }
 
-LRESULT Forward(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) { return CallWindowProcA(w->oldProc, w->hwnd, msg, wp, lp); }
+LRESULT Forward(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
+    return CallWindowProcA(w->oldProc, w->hwnd, msg, wp, lp);
+}
 
 LRESULT ForwardQuietly(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     HWND h = w->hwnd;
@@ -263,8 +277,12 @@ HBRUSH ParentColours(HWND hwnd, UINT msg, HDC dc, COLORREF* text) {
     HWND parent = GetParent(hwnd);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     HBRUSH b = nullptr;
-    if (parent) b = reinterpret_cast<HBRUSH>(SendMessageA(parent, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
-    if (!b) b = reinterpret_cast<HBRUSH>(DefWindowProcA(parent ? parent : hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+    if (parent)
+        b = reinterpret_cast<HBRUSH>(
+            SendMessageA(parent, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+    if (!b)
+        b = reinterpret_cast<HBRUSH>(
+            DefWindowProcA(parent ? parent : hwnd, msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
     b = reinterpret_cast<HBRUSH>(SkinCtlColor(msg, dc, reinterpret_cast<LRESULT>(b)));
     if (text) *text = GetTextColor(dc);
     return b;
@@ -279,8 +297,12 @@ using namespace skin;
 // 6 broken section directory, 7 a required section missing, 8 a malformed section, 9 out of resources.
 // The password is not used (skin files are not encrypted); the three integers shift hue (degrees), saturation
 // and lightness (percent) of every colour, 0 meaning as stored.
-extern "C" __declspec(dllexport) int32_t SkinH_AttachRes(const void* data, int32_t length, const char* password,
-                                                         int32_t hue, int32_t saturation, int32_t lightness) {
+extern "C" __declspec(dllexport) int32_t SkinH_AttachRes(const void* data,
+                                                         int32_t length,
+                                                         const char* password,
+                                                         int32_t hue,
+                                                         int32_t saturation,
+                                                         int32_t lightness) {
     (void)password;
     if (!data || length <= 0) return 1;
     SkinData parsed;

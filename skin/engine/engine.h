@@ -37,14 +37,14 @@ struct SkinWindow {
     HWND hwnd;
     WNDPROC oldProc;
     Kind kind;
-    bool dead;         // WM_NCDESTROY seen; freed when the last nested call returns
-    bool active;       // frame: caption drawn active
-    bool layered;      // frame: the engine made it layered for the translucent mode
-    bool hot;          // pointer over the control
-    bool tracking;     // scroll bar: the default scroll tracking loop runs
-    int depth;         // nesting of this window's messages inside the engine's window procedure
-    int hotPart;       // frame: caption button under the pointer; scroll bar: part under the pointer
-    int pressedPart;   // frame: caption button held down; scroll bar: part taken by the tracking loop
+    bool dead;        // WM_NCDESTROY seen; freed when the last nested call returns
+    bool active;      // frame: caption drawn active
+    bool layered;     // frame: the engine made it layered for the translucent mode
+    bool hot;         // pointer over the control
+    bool tracking;    // scroll bar: the default scroll tracking loop runs
+    int depth;        // nesting of this window's messages inside the engine's window procedure
+    int hotPart;      // frame: caption button under the pointer; scroll bar: part under the pointer
+    int pressedPart;  // frame: caption button held down; scroll bar: part taken by the tracking loop
     bool pressedInside;
     HMENU menu;            // frame: the menu bar last given the skin's menu background
     const Skin* menuSkin;  // ... and the skin it was given

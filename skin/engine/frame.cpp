@@ -105,25 +105,23 @@ void PaintGlyph(HDC dc, const RECT& r, int code, bool zoomed, COLORREF c) {
     if (g < 5) g = 5;
     int h = g / 2;
     switch (code) {
-    case HTCLOSE:
-        for (int t = 0; t < 2; ++t) {  // two passes side by side make a bolder cross
-            Line(dc, cx - h + t, cy - h, cx + h + 1 + t, cy + h + 1, c);
-            Line(dc, cx - h + t, cy + h, cx + h + 1 + t, cy - h - 1, c);
-        }
-        break;
-    case HTMAXBUTTON:
-        if (zoomed) {
-            FrameSolid(dc, RECT{cx - h, cy - h + 2, cx + h - 1, cy + h + 1}, c);
-            Line(dc, cx - h + 2, cy - h, cx + h + 1, cy - h, c);
-            Line(dc, cx + h + 1, cy - h, cx + h + 1, cy + h - 2, c);
-        } else {
-            FrameSolid(dc, RECT{cx - h, cy - h, cx + h + 1, cy + h + 1}, c);
-            Line(dc, cx - h, cy - h + 1, cx + h + 1, cy - h + 1, c);
-        }
-        break;
-    default:
-        FillSolid(dc, RECT{cx - h, cy + h - 1, cx + h + 1, cy + h + 1}, c);
-        break;
+        case HTCLOSE:
+            for (int t = 0; t < 2; ++t) {  // two passes side by side make a bolder cross
+                Line(dc, cx - h + t, cy - h, cx + h + 1 + t, cy + h + 1, c);
+                Line(dc, cx - h + t, cy + h, cx + h + 1 + t, cy - h - 1, c);
+            }
+            break;
+        case HTMAXBUTTON:
+            if (zoomed) {
+                FrameSolid(dc, RECT{cx - h, cy - h + 2, cx + h - 1, cy + h + 1}, c);
+                Line(dc, cx - h + 2, cy - h, cx + h + 1, cy - h, c);
+                Line(dc, cx + h + 1, cy - h, cx + h + 1, cy + h - 2, c);
+            } else {
+                FrameSolid(dc, RECT{cx - h, cy - h, cx + h + 1, cy + h + 1}, c);
+                Line(dc, cx - h, cy - h + 1, cx + h + 1, cy - h + 1, c);
+            }
+            break;
+        default: FillSolid(dc, RECT{cx - h, cy + h - 1, cx + h + 1, cy + h + 1}, c); break;
     }
 }
 
@@ -183,7 +181,8 @@ void PaintFrame(SkinWindow* w, HDC dc, const FrameLayout& L, const Skin* s) {
                 COLORREF glyph = L.enabled[i] ? text : Blend(text, s->colour[kCaptionBottom], 150);
                 if ((pressed || hot) && L.enabled[i]) {
                     COLORREF back = code == HTCLOSE ? s->colour[kCloseButtonHot] : s->colour[kCaptionButtonHot];
-                    if (pressed) back = code == HTCLOSE ? Blend(back, RGB(0, 0, 0), 50) : s->colour[kCaptionButtonPressed];
+                    if (pressed)
+                        back = code == HTCLOSE ? Blend(back, RGB(0, 0, 0), 50) : s->colour[kCaptionButtonPressed];
                     RECT b = r;
                     b.bottom -= 1;
                     FillSolid(mem, b, back);
@@ -245,8 +244,8 @@ void PaintNonClient(SkinWindow* w, HRGN update) {
     GetClientRect(h, &cr);
     MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&cr), 2);
     // The default painter draws the menu bar, scroll bars and client edge only.
-    HRGN inner = CreateRectRgn(wr.left + L.inner.left, wr.top + L.inner.top, wr.left + L.inner.right,
-                               wr.top + L.inner.bottom);
+    HRGN inner =
+        CreateRectRgn(wr.left + L.inner.left, wr.top + L.inner.top, wr.left + L.inner.right, wr.top + L.inner.bottom);
     HRGN client = CreateRectRgn(cr.left, cr.top, cr.right, cr.bottom);
     int kind = CombineRgn(inner, inner, client, RGN_DIFF);
     if (update && update != reinterpret_cast<HRGN>(1)) kind = CombineRgn(inner, inner, update, RGN_AND);
@@ -265,7 +264,8 @@ int HitButton(SkinWindow* w, POINT screen) {
     POINT p{screen.x - wr.left, screen.y - wr.top};
     FrameLayout L = Layout(w->hwnd, ActiveSkin());
     for (int i = 0; i < 3; ++i)
-        if (L.button[i].right > L.button[i].left && PtInRect(&L.button[i], p)) return L.enabled[i] ? kButtonCodes[i] : -1;
+        if (L.button[i].right > L.button[i].left && PtInRect(&L.button[i], p))
+            return L.enabled[i] ? kButtonCodes[i] : -1;
     return 0;
 }
 
@@ -306,111 +306,111 @@ void ApplyGlass(SkinWindow* w) {
 LRESULT FrameProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     HWND h = w->hwnd;
     switch (msg) {
-    case WM_CREATE: {
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (r != -1) ApplyGlass(w);
-        return r;
-    }
-    case WM_NCPAINT:
-        if (IsIconic(h)) return Forward(w, msg, wp, lp);
-        PaintNonClient(w, reinterpret_cast<HRGN>(wp));
-        return 0;
-    case WM_NCACTIVATE: {
-        w->active = wp != 0;
-        // lParam -1 asks the default handler not to repaint the caption; the engine paints it.
-        LRESULT r = Forward(w, msg, wp, -1);
-        RepaintFrame(w);
-        return r;
-    }
-    case WM_SETTEXT:
-    case WM_SETICON: {
-        LRESULT r = Forward(w, msg, wp, lp);
-        RepaintFrame(w);
-        return r;
-    }
-    case 0x00AE:  // WM_NCUAHDRAWCAPTION and WM_NCUAHDRAWFRAME: themed caption redraws of newer systems
-    case 0x00AF:
-        return 0;
-    case WM_NCHITTEST: {
-        LRESULT r = Forward(w, msg, wp, lp);
-        if (int code = HitButton(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)})) return code > 0 ? code : HTCAPTION;
-        if (IsCaptionButton(WPARAM(r)) || r == HTHELP) return HTCAPTION;
-        return r;
-    }
-    case WM_NCMOUSEMOVE: {
-        int part = IsCaptionButton(wp) ? int(wp) : 0;
-        if (part != w->hotPart) {
-            w->hotPart = part;
-            if (part) {
-                TRACKMOUSEEVENT t{sizeof t, TME_LEAVE | TME_NONCLIENT, h, 0};
-                TrackMouseEvent(&t);
-            }
-            RepaintFrame(w);
+        case WM_CREATE: {
+            LRESULT r = Forward(w, msg, wp, lp);
+            if (r != -1) ApplyGlass(w);
+            return r;
         }
-        return Forward(w, msg, wp, lp);
-    }
-    case WM_NCMOUSELEAVE:
-        if (w->hotPart) {
-            w->hotPart = 0;
-            RepaintFrame(w);
-        }
-        return Forward(w, msg, wp, lp);
-    case WM_NCLBUTTONDOWN:
-    case WM_NCLBUTTONDBLCLK:
-        if (IsCaptionButton(wp) && HitButton(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) == int(wp)) {
-            w->pressedPart = int(wp);
-            w->pressedInside = true;
-            SetCapture(h);
-            RepaintFrame(w);
+        case WM_NCPAINT:
+            if (IsIconic(h)) return Forward(w, msg, wp, lp);
+            PaintNonClient(w, reinterpret_cast<HRGN>(wp));
             return 0;
+        case WM_NCACTIVATE: {
+            w->active = wp != 0;
+            // lParam -1 asks the default handler not to repaint the caption; the engine paints it.
+            LRESULT r = Forward(w, msg, wp, -1);
+            RepaintFrame(w);
+            return r;
         }
-        return Forward(w, msg, wp, lp);
-    case WM_MOUSEMOVE:
-        if (w->pressedPart) {
-            POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            ClientToScreen(h, &p);
-            bool inside = HitButton(w, p) == w->pressedPart;
-            if (inside != w->pressedInside) {
-                w->pressedInside = inside;
+        case WM_SETTEXT:
+        case WM_SETICON: {
+            LRESULT r = Forward(w, msg, wp, lp);
+            RepaintFrame(w);
+            return r;
+        }
+        case 0x00AE:  // WM_NCUAHDRAWCAPTION and WM_NCUAHDRAWFRAME: themed caption redraws of newer systems
+        case 0x00AF: return 0;
+        case WM_NCHITTEST: {
+            LRESULT r = Forward(w, msg, wp, lp);
+            if (int code = HitButton(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)})) return code > 0 ? code : HTCAPTION;
+            if (IsCaptionButton(WPARAM(r)) || r == HTHELP) return HTCAPTION;
+            return r;
+        }
+        case WM_NCMOUSEMOVE: {
+            int part = IsCaptionButton(wp) ? int(wp) : 0;
+            if (part != w->hotPart) {
+                w->hotPart = part;
+                if (part) {
+                    TRACKMOUSEEVENT t{sizeof t, TME_LEAVE | TME_NONCLIENT, h, 0};
+                    TrackMouseEvent(&t);
+                }
                 RepaintFrame(w);
             }
-            return 0;
+            return Forward(w, msg, wp, lp);
         }
-        return Forward(w, msg, wp, lp);
-    case WM_LBUTTONUP:
-        if (w->pressedPart) {
-            int part = w->pressedPart;
-            POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            ClientToScreen(h, &p);
-            bool inside = HitButton(w, p) == part;
-            w->pressedPart = 0;
-            ReleaseCapture();
-            RepaintFrame(w);
-            if (inside) {
-                WPARAM command = part == HTCLOSE ? SC_CLOSE : part == HTMINBUTTON ? SC_MINIMIZE
-                                 : IsZoomed(h)   ? SC_RESTORE : SC_MAXIMIZE;
-                SendMessageA(h, WM_SYSCOMMAND, command, MAKELPARAM(p.x, p.y));
+        case WM_NCMOUSELEAVE:
+            if (w->hotPart) {
+                w->hotPart = 0;
+                RepaintFrame(w);
             }
-            return 0;
-        }
-        return Forward(w, msg, wp, lp);
-    case WM_CAPTURECHANGED:
-        if (w->pressedPart) {
-            w->pressedPart = 0;
-            RepaintFrame(w);
-        }
-        return Forward(w, msg, wp, lp);
-    case WM_ERASEBKGND:
-        // A window that leaves its background to the system's face colour gets the skin's face instead.
-        if (HasDefaultFaceBrush(h)) {
-            RECT r;
-            GetClientRect(h, &r);
-            FillRect(reinterpret_cast<HDC>(wp), &r, ActiveSkin()->brush[kWindowFace]);
-            return 1;
-        }
-        return Forward(w, msg, wp, lp);
-    default:
-        return Forward(w, msg, wp, lp);
+            return Forward(w, msg, wp, lp);
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK:
+            if (IsCaptionButton(wp) && HitButton(w, POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}) == int(wp)) {
+                w->pressedPart = int(wp);
+                w->pressedInside = true;
+                SetCapture(h);
+                RepaintFrame(w);
+                return 0;
+            }
+            return Forward(w, msg, wp, lp);
+        case WM_MOUSEMOVE:
+            if (w->pressedPart) {
+                POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+                ClientToScreen(h, &p);
+                bool inside = HitButton(w, p) == w->pressedPart;
+                if (inside != w->pressedInside) {
+                    w->pressedInside = inside;
+                    RepaintFrame(w);
+                }
+                return 0;
+            }
+            return Forward(w, msg, wp, lp);
+        case WM_LBUTTONUP:
+            if (w->pressedPart) {
+                int part = w->pressedPart;
+                POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+                ClientToScreen(h, &p);
+                bool inside = HitButton(w, p) == part;
+                w->pressedPart = 0;
+                ReleaseCapture();
+                RepaintFrame(w);
+                if (inside) {
+                    WPARAM command = part == HTCLOSE       ? SC_CLOSE
+                                     : part == HTMINBUTTON ? SC_MINIMIZE
+                                     : IsZoomed(h)         ? SC_RESTORE
+                                                           : SC_MAXIMIZE;
+                    SendMessageA(h, WM_SYSCOMMAND, command, MAKELPARAM(p.x, p.y));
+                }
+                return 0;
+            }
+            return Forward(w, msg, wp, lp);
+        case WM_CAPTURECHANGED:
+            if (w->pressedPart) {
+                w->pressedPart = 0;
+                RepaintFrame(w);
+            }
+            return Forward(w, msg, wp, lp);
+        case WM_ERASEBKGND:
+            // A window that leaves its background to the system's face colour gets the skin's face instead.
+            if (HasDefaultFaceBrush(h)) {
+                RECT r;
+                GetClientRect(h, &r);
+                FillRect(reinterpret_cast<HDC>(wp), &r, ActiveSkin()->brush[kWindowFace]);
+                return 1;
+            }
+            return Forward(w, msg, wp, lp);
+        default: return Forward(w, msg, wp, lp);
     }
 }
 

@@ -22,9 +22,12 @@ Hsl ToHsl(COLORREF c) {
     double d = mx - mn;
     if (d > 1e-9) {
         o.s = o.l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-        if (mx == r) o.h = (g - b) / d + (g < b ? 6 : 0);
-        else if (mx == g) o.h = (b - r) / d + 2;
-        else o.h = (r - g) / d + 4;
+        if (mx == r)
+            o.h = (g - b) / d + (g < b ? 6 : 0);
+        else if (mx == g)
+            o.h = (b - r) / d + 2;
+        else
+            o.h = (r - g) / d + 4;
         o.h *= 60;
     }
     return o;

@@ -41,7 +41,13 @@ struct Design {
     int tileStrength;
 };
 
-void SetMetrics(Design& d, int frameRadius, int buttonRadius, int checkRadius, int titleAlign, int weight, int gloss,
+void SetMetrics(Design& d,
+                int frameRadius,
+                int buttonRadius,
+                int checkRadius,
+                int titleAlign,
+                int weight,
+                int gloss,
                 const char* face) {
     skin::Metrics& m = d.metrics;
     m.frameRadius = frameRadius;
@@ -111,45 +117,44 @@ Design SteelBlue() {
 
 // Every other skin: a hue and one of four caption characters, with shapes and textures varied by number.
 Design Derived(int index) {
-    static const char* const kNames[] = {"Harbour", "Moss",   "Ember",   "Lilac",   "Sand",    "Glacier", "Forest",
-                                         "Coral",   "Night",  "Orchard", "Copper",  "Lagoon",  "Plum",    "Slate",
-                                         "Saffron", "Mint",   "Brick",   "Azure",   "Olive",   "Rose",    "Graphite",
-                                         "Amber",   "Teal",   "Indigo",  "Pebble",  "Cherry",  "Fern",    "Denim",
-                                         "Ochre",   "Iris",   "Steel",   "Aurora",  "Dune"};
+    static const char* const kNames[] = {
+        "Harbour", "Moss",   "Ember",  "Lilac",   "Sand", "Glacier", "Forest", "Coral", "Night", "Orchard",  "Copper",
+        "Lagoon",  "Plum",   "Slate",  "Saffron", "Mint", "Brick",   "Azure",  "Olive", "Rose",  "Graphite", "Amber",
+        "Teal",    "Indigo", "Pebble", "Cherry",  "Fern", "Denim",   "Ochre",  "Iris",  "Steel", "Aurora",   "Dune"};
     Design d{};
     d.name = kNames[index - 1];
     double h = std::fmod(index * 47.0 + 11.0, 360.0);
     int character = index % 4;  // 0 deep, 1 pale, 2 charcoal, 3 vivid
     uint32_t* c = d.colours;
     switch (character) {
-    case 0:
-        c[skin::kCaptionTop] = Hsl(h, 0.42, 0.44);
-        c[skin::kCaptionBottom] = Hsl(h, 0.46, 0.35);
-        c[skin::kCaptionText] = Rgb(255, 255, 255);
-        c[skin::kCaptionButtonHot] = Hsl(h, 0.40, 0.52);
-        c[skin::kCaptionButtonPressed] = Hsl(h, 0.46, 0.28);
-        break;
-    case 1:
-        c[skin::kCaptionTop] = Hsl(h, 0.38, 0.91);
-        c[skin::kCaptionBottom] = Hsl(h, 0.36, 0.84);
-        c[skin::kCaptionText] = Hsl(h, 0.45, 0.18);
-        c[skin::kCaptionButtonHot] = Hsl(h, 0.36, 0.76);
-        c[skin::kCaptionButtonPressed] = Hsl(h, 0.36, 0.68);
-        break;
-    case 2:
-        c[skin::kCaptionTop] = Hsl(h, 0.08, 0.27);
-        c[skin::kCaptionBottom] = Hsl(h, 0.10, 0.19);
-        c[skin::kCaptionText] = Hsl(h, 0.20, 0.94);
-        c[skin::kCaptionButtonHot] = Hsl(h, 0.10, 0.34);
-        c[skin::kCaptionButtonPressed] = Hsl(h, 0.10, 0.13);
-        break;
-    default:
-        c[skin::kCaptionTop] = Hsl(h, 0.72, 0.52);
-        c[skin::kCaptionBottom] = Hsl(h, 0.74, 0.42);
-        c[skin::kCaptionText] = Rgb(255, 255, 255);
-        c[skin::kCaptionButtonHot] = Hsl(h, 0.70, 0.60);
-        c[skin::kCaptionButtonPressed] = Hsl(h, 0.74, 0.34);
-        break;
+        case 0:
+            c[skin::kCaptionTop] = Hsl(h, 0.42, 0.44);
+            c[skin::kCaptionBottom] = Hsl(h, 0.46, 0.35);
+            c[skin::kCaptionText] = Rgb(255, 255, 255);
+            c[skin::kCaptionButtonHot] = Hsl(h, 0.40, 0.52);
+            c[skin::kCaptionButtonPressed] = Hsl(h, 0.46, 0.28);
+            break;
+        case 1:
+            c[skin::kCaptionTop] = Hsl(h, 0.38, 0.91);
+            c[skin::kCaptionBottom] = Hsl(h, 0.36, 0.84);
+            c[skin::kCaptionText] = Hsl(h, 0.45, 0.18);
+            c[skin::kCaptionButtonHot] = Hsl(h, 0.36, 0.76);
+            c[skin::kCaptionButtonPressed] = Hsl(h, 0.36, 0.68);
+            break;
+        case 2:
+            c[skin::kCaptionTop] = Hsl(h, 0.08, 0.27);
+            c[skin::kCaptionBottom] = Hsl(h, 0.10, 0.19);
+            c[skin::kCaptionText] = Hsl(h, 0.20, 0.94);
+            c[skin::kCaptionButtonHot] = Hsl(h, 0.10, 0.34);
+            c[skin::kCaptionButtonPressed] = Hsl(h, 0.10, 0.13);
+            break;
+        default:
+            c[skin::kCaptionTop] = Hsl(h, 0.72, 0.52);
+            c[skin::kCaptionBottom] = Hsl(h, 0.74, 0.42);
+            c[skin::kCaptionText] = Rgb(255, 255, 255);
+            c[skin::kCaptionButtonHot] = Hsl(h, 0.70, 0.60);
+            c[skin::kCaptionButtonPressed] = Hsl(h, 0.74, 0.34);
+            break;
     }
     double accentL = character == 1 ? 0.42 : 0.46;
     c[skin::kFrame] = c[skin::kCaptionBottom];
@@ -215,12 +220,12 @@ std::vector<uint8_t> TilePixels(int pattern, int w, int h, uint32_t seed) {
         for (int x = 0; x < w; ++x) {
             int v = 0;
             switch (pattern) {
-            case 1: v = (x + y) % 8 < 2 ? 255 : 0; break;
-            case 2: v = (x % 6 == 1 && y % 6 == 1) ? 255 : (x % 6 == 4 && y % 6 == 4) ? 160 : 0; break;
-            case 3: v = (rowNoise + int(next() & 0x3F)) & 0xFF; break;
-            case 4: v = ((x / 4 + y / 4) % 2) ? 200 : 40; break;
-            case 5: v = int(127.5 + 127.5 * std::sin((x + 3.0 * std::sin(y * 0.4)) * 0.5)); break;
-            default: break;
+                case 1: v = (x + y) % 8 < 2 ? 255 : 0; break;
+                case 2: v = (x % 6 == 1 && y % 6 == 1) ? 255 : (x % 6 == 4 && y % 6 == 4) ? 160 : 0; break;
+                case 3: v = (rowNoise + int(next() & 0x3F)) & 0xFF; break;
+                case 4: v = ((x / 4 + y / 4) % 2) ? 200 : 40; break;
+                case 5: v = int(127.5 + 127.5 * std::sin((x + 3.0 * std::sin(y * 0.4)) * 0.5)); break;
+                default: break;
             }
             px[size_t(y) * w + x] = uint8_t(v);
         }
@@ -304,7 +309,8 @@ int main(int argc, char** argv) {
         Design d = index == 10 ? SteelBlue() : Derived(index);
         std::vector<uint8_t> file = BuildFile(index, d, kLengths[index - 1]);
         skin::SkinData check;
-        if (file.size() != kLengths[index - 1] || skin::ReadSkin(file.data(), file.size(), &check) != skin::ReadError::kNone) {
+        if (file.size() != kLengths[index - 1] ||
+            skin::ReadSkin(file.data(), file.size(), &check) != skin::ReadError::kNone) {
             std::fprintf(stderr, "make_skins: skin %d does not come out right\n", index);
             return 1;
         }

@@ -47,9 +47,9 @@ bool Ready(Target& t, Result* failure) {
     return failure->ok;
 }
 
-#define NEED_TARGET(t)                 \
-    do {                               \
-        Result failure_;               \
+#define NEED_TARGET(t)                             \
+    do {                                           \
+        Result failure_;                           \
         if (!Ready(t, &failure_)) return failure_; \
     } while (0)
 
@@ -105,12 +105,12 @@ struct KeyName {
     const char* name;
     BYTE vk;
 };
-constexpr KeyName kKeys[] = {{"enter", VK_RETURN},  {"return", VK_RETURN}, {"tab", VK_TAB},       {"escape", VK_ESCAPE},
-                             {"esc", VK_ESCAPE},    {"space", VK_SPACE},   {"back", VK_BACK},     {"backspace", VK_BACK},
-                             {"delete", VK_DELETE}, {"del", VK_DELETE},    {"insert", VK_INSERT}, {"left", VK_LEFT},
-                             {"right", VK_RIGHT},   {"up", VK_UP},         {"down", VK_DOWN},     {"home", VK_HOME},
-                             {"end", VK_END},       {"pageup", VK_PRIOR},  {"pagedown", VK_NEXT}, {"shift", VK_SHIFT},
-                             {"ctrl", VK_CONTROL},  {"alt", VK_MENU}};
+constexpr KeyName kKeys[] = {
+    {"enter", VK_RETURN},  {"return", VK_RETURN}, {"tab", VK_TAB},        {"escape", VK_ESCAPE}, {"esc", VK_ESCAPE},
+    {"space", VK_SPACE},   {"back", VK_BACK},     {"backspace", VK_BACK}, {"delete", VK_DELETE}, {"del", VK_DELETE},
+    {"insert", VK_INSERT}, {"left", VK_LEFT},     {"right", VK_RIGHT},    {"up", VK_UP},         {"down", VK_DOWN},
+    {"home", VK_HOME},     {"end", VK_END},       {"pageup", VK_PRIOR},   {"pagedown", VK_NEXT}, {"shift", VK_SHIFT},
+    {"ctrl", VK_CONTROL},  {"alt", VK_MENU}};
 
 bool KeyCode(const std::string& name, BYTE* vk) {
     for (const KeyName& k : kKeys)
@@ -140,7 +140,8 @@ std::vector<std::string> ComboItems(HWND combo) {
         SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 5000, &n);
         std::wstring wide(size_t(int(n) > 0 ? n : 0) + 1, L'\0');
         DWORD_PTR ignored;
-        SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG, 5000, &ignored);
+        SendMessageTimeoutW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide.data()), SMTO_ABORTIFHUNG, 5000,
+                            &ignored);
         wide.resize(wcslen(wide.c_str()));
         int m = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), int(wide.size()), nullptr, 0, nullptr, nullptr);
         std::string text(size_t(m), '\0');
@@ -257,9 +258,9 @@ bool ItemMatches(const std::string& text, const std::string& part) {
     if (lstrcmpiA(text.c_str(), part.c_str()) == 0) return true;
     if (part.size() == 2 && part[1] == ':') {
         std::string inParens = "(" + part + ")";
-        return text.size() >= 2 && (lstrcmpiA(text.substr(0, 2).c_str(), part.c_str()) == 0 ||
-                                    text.find(inParens) != std::string::npos ||
-                                    text.find("(" + std::string(1, char(std::tolower(BYTE(part[0])))) + ":)") != std::string::npos);
+        return text.size() >= 2 &&
+               (lstrcmpiA(text.substr(0, 2).c_str(), part.c_str()) == 0 || text.find(inParens) != std::string::npos ||
+                text.find("(" + std::string(1, char(std::tolower(BYTE(part[0])))) + ":)") != std::string::npos);
     }
     return false;
 }
@@ -541,9 +542,11 @@ Result CmdMenuPick(Target& t, const Args& a) {
     if (a[0].raw.front() == '"' || !ParseInt(a[0].value, &index)) {
         index = -1;
         for (size_t i = 0; i < items.size() && index < 0; ++i)
-            if (!items[i].separator && StripAmpersand(items[i].text) == StripAmpersand(a[0].value)) index = (long long)i;
+            if (!items[i].separator && StripAmpersand(items[i].text) == StripAmpersand(a[0].value))
+                index = (long long)i;
     }
-    if (index < 0 || size_t(index) >= items.size() || items[index].separator) return Fail("no menu item " + Quote(a[0].value));
+    if (index < 0 || size_t(index) >= items.size() || items[index].separator)
+        return Fail("no menu item " + Quote(a[0].value));
     if (items[index].grey) return Fail("menu item " + Quote(items[index].text) + " is disabled");
     // As with the keyboard: Down moves over the items (separators are skipped), Enter picks.
     for (long long i = 0; i <= index; ++i)

@@ -56,20 +56,20 @@ bool Tokenize(const std::string& line, std::vector<Token>* tokens, std::string* 
                 char e = line[i++];
                 t.raw += e;
                 switch (e) {
-                case 'n': t.value += '\n'; break;
-                case 'r': t.value += '\r'; break;
-                case 't': t.value += '\t'; break;
-                case 'x':
-                    if (i + 1 < n && std::isxdigit(BYTE(line[i])) && std::isxdigit(BYTE(line[i + 1]))) {
-                        t.value += char(std::stoi(line.substr(i, 2), nullptr, 16));
-                        t.raw += line.substr(i, 2);
-                        i += 2;
-                    } else {
-                        *error = "bad \\x escape";
-                        return false;
-                    }
-                    break;
-                default: t.value += e; break;
+                    case 'n': t.value += '\n'; break;
+                    case 'r': t.value += '\r'; break;
+                    case 't': t.value += '\t'; break;
+                    case 'x':
+                        if (i + 1 < n && std::isxdigit(BYTE(line[i])) && std::isxdigit(BYTE(line[i + 1]))) {
+                            t.value += char(std::stoi(line.substr(i, 2), nullptr, 16));
+                            t.raw += line.substr(i, 2);
+                            i += 2;
+                        } else {
+                            *error = "bad \\x escape";
+                            return false;
+                        }
+                        break;
+                    default: t.value += e; break;
                 }
             }
             if (!closed) {
@@ -115,8 +115,8 @@ std::string WindowText(HWND w) {
     if (!SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
     std::string text(size_t(length) + 1, '\0');
     DWORD_PTR got = 0;
-    if (!SendMessageTimeoutA(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                             5000, &got))
+    if (!SendMessageTimeoutA(w, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                             &got))
         return {};
     text.resize(std::strlen(text.c_str()));
     return text;
@@ -262,7 +262,8 @@ Result Target::Find(const Token& selector, HWND* found, DWORD wait) {
 void Target::Settle(HWND any, int posted) {
     for (int i = 0; i < posted + 2; ++i) {
         DWORD_PTR ignored;
-        if (!any || !IsWindow(any) || !SendMessageTimeoutA(any, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored)) return;
+        if (!any || !IsWindow(any) || !SendMessageTimeoutA(any, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored))
+            return;
     }
 }
 
@@ -325,7 +326,10 @@ constexpr uint8_t kCallStub[] = {
 
 }  // namespace
 
-bool RemoteCall(HANDLE process, const char* library, const char* function, const std::vector<uint64_t>& args,
+bool RemoteCall(HANDLE process,
+                const char* library,
+                const char* function,
+                const std::vector<uint64_t>& args,
                 uint64_t* result) {
     if (!process || args.size() > 5) return false;
     HMODULE local = GetModuleHandleA(library);
@@ -361,8 +365,8 @@ bool ReadMenu(HANDLE process, HMENU menu, std::vector<MenuItem>* items) {
         MenuItem item{{}, (state & MF_SEPARATOR) != 0, (state & (MF_GRAYED | MF_DISABLED)) != 0};
         if (item.separator) {
             item.text = "-";
-        } else if (RemoteCall(process, "user32.dll", "GetMenuStringA", {handle, uint64_t(i), text.address(), 511, MF_BYPOSITION},
-                              &length)) {
+        } else if (RemoteCall(process, "user32.dll", "GetMenuStringA",
+                              {handle, uint64_t(i), text.address(), 511, MF_BYPOSITION}, &length)) {
             char buffer[512] = {};
             text.Read(buffer, 511);
             item.text = buffer;
@@ -407,10 +411,12 @@ Result Screenshot(HWND w, const std::string& path, bool print) {
         if (!f) {
             result = Fail("cannot write " + Quote(path));
         } else {
-            bool written = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+            bool written = std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
+                           std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
                            std::fwrite(bits, imageSize, 1, f) == 1;
             written = std::fclose(f) == 0 && written;
-            result = written ? Ok(std::to_string(width) + " " + std::to_string(height)) : Fail("cannot write " + Quote(path));
+            result = written ? Ok(std::to_string(width) + " " + std::to_string(height))
+                             : Fail("cannot write " + Quote(path));
         }
     }
     DeleteObject(bitmap);

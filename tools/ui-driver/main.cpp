@@ -115,8 +115,8 @@ int main() {
         if (start == std::string::npos || line[start] == '#') continue;
         std::vector<uidriver::Token> words;
         std::string error;
-        uidriver::Result r = uidriver::Tokenize(line, &words, &error) ? uidriver::Run(target, words)
-                                                                       : uidriver::Fail(error);
+        uidriver::Result r =
+            uidriver::Tokenize(line, &words, &error) ? uidriver::Run(target, words) : uidriver::Fail(error);
         failed |= !r.ok;
         Print(r);
     }

@@ -76,7 +76,8 @@ CHILD_SCENARIO("skin-adopt") {
     HWND fresh = test::MakeFrame("new");
     int count = 0;
     for (const char* cls : {"Button", "Edit", "ComboBox", "ScrollBar", PROGRESS_CLASSA})
-        count += test::Subclassed(test::MakeControl(fresh, cls, "", cls[0] == 'C' ? CBS_DROPDOWNLIST : 0, 0, 0, 50, 20));
+        count +=
+            test::Subclassed(test::MakeControl(fresh, cls, "", cls[0] == 'C' ? CBS_DROPDOWNLIST : 0, 0, 0, 50, 20));
     Report("new-frame", test::Subclassed(fresh));
     Report("new-controls", count);
 
@@ -87,8 +88,8 @@ CHILD_SCENARIO("skin-adopt") {
 
     // A parent's default colour answer becomes the skin's face, with the skin's text colour.
     HDC dc = GetDC(old);
-    auto brush = reinterpret_cast<HBRUSH>(SendMessageA(old, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(oldStatic)));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(old, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(oldStatic)));
     LOGBRUSH lb{};
     GetObjectA(brush, sizeof lb, &lb);
     Report("static-brush", test::Hex(lb.lbColor));
@@ -189,7 +190,8 @@ TEST(SkinEngine, PaintsControlsInTheSkinsColours) {
         EXPECT_EQ(r[p + "combo-field"], test::Hex(c[kEditBack]));
         EXPECT_EQ(r[p + "scroll-track"], test::Hex(c[kScrollTrack]));
         EXPECT_EQ(r[p + "push-border"], test::Hex(c[kButtonBorder]));
-        unsigned face = std::stoul(r[p + "push-face"], nullptr, 16), done = std::stoul(r[p + "progress-done"], nullptr, 16);
+        unsigned face = std::stoul(r[p + "push-face"], nullptr, 16),
+                 done = std::stoul(r[p + "progress-done"], nullptr, 16);
         auto colour = [](unsigned rgb) { return RGB(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF); };
         EXPECT_TRUE(test::Between(colour(face), c[kButtonTop], c[kButtonBottom])) << r[p + "push-face"];
         EXPECT_TRUE(test::Between(colour(done), c[kProgressTop], c[kProgressBottom])) << r[p + "progress-done"];

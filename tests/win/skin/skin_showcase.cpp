@@ -18,7 +18,8 @@ CHILD_SCENARIO("skin-showcase") {
     const char* wait = std::getenv("PEXO_SHOWCASE_MS");
     DWORD ms = wait ? DWORD(std::atol(wait)) : 15000;
 
-    HWND frame = test::MakeFrame("Quen - Pexo相册图片批量下载", 560, 400, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    HWND frame = test::MakeFrame("Quen - Pexo相册图片批量下载", 560, 400,
+                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     HMENU bar = CreateMenu(), sub = CreatePopupMenu();
     AppendMenuA(sub, MF_STRING, 1, "在线更新");
     AppendMenuA(sub, MF_STRING, 2, "创建桌面图标");

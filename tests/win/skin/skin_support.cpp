@@ -142,8 +142,10 @@ std::map<std::string, std::string> ParseReport(const std::string& output) {
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         size_t space = line.find(' ');
-        if (space == std::string::npos) out[line] = "";
-        else out[line.substr(0, space)] = line.substr(space + 1);
+        if (space == std::string::npos)
+            out[line] = "";
+        else
+            out[line.substr(0, space)] = line.substr(space + 1);
     }
     return out;
 }

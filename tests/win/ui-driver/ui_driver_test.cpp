@@ -19,7 +19,16 @@ namespace {
 
 const char kTitle[] = "UI Driver Target 测试";
 enum : int {
-    kClick = 0x10, kEdit, kCombo, kCheck, kAsk, kStatus, kMenu, kFolder, kScroll, kLater,
+    kClick = 0x10,
+    kEdit,
+    kCombo,
+    kCheck,
+    kAsk,
+    kStatus,
+    kMenu,
+    kFolder,
+    kScroll,
+    kLater,
 };
 
 HWND g_status, g_edit, g_later;
@@ -61,44 +70,48 @@ void PopUp(HWND h) {
 
 LRESULT CALLBACK TargetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     switch (m) {
-    case WM_COMMAND:
-        switch (LOWORD(w)) {
-        case kClick:
-            SetWindowTextA(reinterpret_cast<HWND>(l), ("Clicked " + std::to_string(++g_clicks)).c_str());
-            SetTimer(h, 1, 300, nullptr);
-            break;
-        case kCombo:
-            if (HIWORD(w) == CBN_SELCHANGE) {
-                char text[64] = {};
-                auto combo = reinterpret_cast<HWND>(l);
-                SendMessageA(combo, CB_GETLBTEXT, SendMessageA(combo, CB_GETCURSEL, 0, 0), reinterpret_cast<LPARAM>(text));
-                Status(std::string("selected:") + text);
+        case WM_COMMAND:
+            switch (LOWORD(w)) {
+                case kClick:
+                    SetWindowTextA(reinterpret_cast<HWND>(l), ("Clicked " + std::to_string(++g_clicks)).c_str());
+                    SetTimer(h, 1, 300, nullptr);
+                    break;
+                case kCombo:
+                    if (HIWORD(w) == CBN_SELCHANGE) {
+                        char text[64] = {};
+                        auto combo = reinterpret_cast<HWND>(l);
+                        SendMessageA(combo, CB_GETLBTEXT, SendMessageA(combo, CB_GETCURSEL, 0, 0),
+                                     reinterpret_cast<LPARAM>(text));
+                        Status(std::string("selected:") + text);
+                    }
+                    break;
+                case kAsk:
+                    Status(MessageBoxA(h, "确定要继续吗？", "提问", MB_YESNO | MB_ICONQUESTION) == IDYES ? "answer:yes"
+                                                                                                         : "answer:no");
+                    break;
+                case kMenu: PopUp(h); break;
+                case kFolder: {
+                    BROWSEINFOA bi{};
+                    bi.hwndOwner = h;
+                    bi.lpszTitle = "选择保存图片的文件夹";
+                    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
+                    LPITEMIDLIST id = SHBrowseForFolderA(&bi);
+                    char path[MAX_PATH] = {};
+                    if (id && SHGetPathFromIDListA(id, path))
+                        Status(std::string("folder:") + path);
+                    else
+                        Status("folder:none");
+                    if (id) CoTaskMemFree(id);
+                    break;
+                }
             }
-            break;
-        case kAsk:
-            Status(MessageBoxA(h, "确定要继续吗？", "提问", MB_YESNO | MB_ICONQUESTION) == IDYES ? "answer:yes" : "answer:no");
-            break;
-        case kMenu: PopUp(h); break;
-        case kFolder: {
-            BROWSEINFOA bi{};
-            bi.hwndOwner = h;
-            bi.lpszTitle = "选择保存图片的文件夹";
-            bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX;
-            LPITEMIDLIST id = SHBrowseForFolderA(&bi);
-            char path[MAX_PATH] = {};
-            if (id && SHGetPathFromIDListA(id, path)) Status(std::string("folder:") + path);
-            else Status("folder:none");
-            if (id) CoTaskMemFree(id);
-            break;
-        }
-        }
-        return 0;
-    case WM_TIMER:
-        KillTimer(h, 1);
-        EnableWindow(g_later, TRUE);
-        return 0;
-    case WM_CONTEXTMENU: PopUp(h); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+            return 0;
+        case WM_TIMER:
+            KillTimer(h, 1);
+            EnableWindow(g_later, TRUE);
+            return 0;
+        case WM_CONTEXTMENU: PopUp(h); return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcA(h, m, w, l);
 }
@@ -121,16 +134,19 @@ CHILD_SCENARIO("ui-target") {
                            nullptr, wc.hInstance, nullptr);
     Control(h, "Button", "Click me", BS_PUSHBUTTON, 10, 10, 100, 26, kClick);
     g_edit = Control(h, "Edit", "", ES_AUTOHSCROLL, 120, 10, 160, 24, kEdit);
-    g_editProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(g_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+    g_editProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(g_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
     HWND combo = Control(h, "ComboBox", "", CBS_DROPDOWNLIST | WS_VSCROLL, 290, 10, 140, 200, kCombo);
-    for (const char* item : {"alpha", "beta", "伽马"}) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    for (const char* item : {"alpha", "beta", "伽马"})
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     Control(h, "Button", "选项", BS_AUTOCHECKBOX, 10, 50, 100, 20, kCheck);
     Control(h, "Button", "Ask", BS_PUSHBUTTON, 120, 50, 80, 26, kAsk);
     Control(h, "Button", "Menu", BS_PUSHBUTTON, 210, 50, 80, 26, kMenu);
     Control(h, "Button", "Folder", BS_PUSHBUTTON, 300, 50, 80, 26, kFolder);
     g_later = Control(h, "Button", "Later", BS_PUSHBUTTON | WS_DISABLED, 10, 90, 80, 26, kLater);
     HWND scroll = Control(h, "ScrollBar", "", SBS_VERT, 410, 90, 16, 150, kScroll);
-    g_scrollProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(scroll, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ScrollProc)));
+    g_scrollProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(scroll, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ScrollProc)));
     g_status = Control(h, "Static", "ready", 0, 10, 250, 400, 20, kStatus);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -177,7 +193,8 @@ std::string RunWithInput(const std::string& command, const std::string& input, D
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi{};
     std::string line = command;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return "not started";
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return "not started";
     CloseHandle(inRead);
     CloseHandle(outWrite);
     std::string output;
@@ -316,8 +333,8 @@ TEST(UiDriver, DrivesAWindowOfAnotherProcessFromAScript) {
 TEST(UiDriver, CommandsAsArgumentsAndUtf8) {
     DWORD exitCode = 0;
     // "echo" needs no target; the UTF-8 flag converts the output from the ANSI code page.
-    std::string out = RunWithInput(Sibling("ui-driver.exe").append(" --utf8 echo 相册 ; timeout 100 ; attach \"no such\""),
-                                   "", &exitCode);
+    std::string out = RunWithInput(
+        Sibling("ui-driver.exe").append(" --utf8 echo 相册 ; timeout 100 ; attach \"no such\""), "", &exitCode);
     std::vector<std::string> lines = Lines(out);
     ASSERT_EQ(lines.size(), 3u) << out;
     EXPECT_EQ(lines[0], "ok \xE7\x9B\xB8\xE5\x86\x8C");  // 相册 in UTF-8
@@ -332,7 +349,8 @@ TEST(UiDriver, ScriptModeReadsUtf8AndKeepsDoubleByteCharactersWhole) {
     std::string gbk = RunWithInput(Sibling("ui-driver.exe"), "echo \"\x95\x5c\" \"a\\\"b\"\n", &exitCode);
     EXPECT_EQ(gbk, "ok \x95\x5c a\"b\r\n");
     EXPECT_EQ(exitCode, 0u);
-    std::string utf8 = RunWithInput(Sibling("ui-driver.exe").append(" --utf8"), "echo \xE7\x9B\xB8\xE5\x86\x8C\n", &exitCode);
+    std::string utf8 =
+        RunWithInput(Sibling("ui-driver.exe").append(" --utf8"), "echo \xE7\x9B\xB8\xE5\x86\x8C\n", &exitCode);
     EXPECT_EQ(utf8, "ok \xE7\x9B\xB8\xE5\x86\x8C\r\n");
     EXPECT_EQ(exitCode, 0u);
 }
