@@ -16,12 +16,6 @@ using Args = std::vector<Token>;
 
 constexpr UINT kGetMenuHandle = 0x01E1;  // MN_GETHMENU: the menu a pop-up menu window shows
 
-std::string Hex(uintptr_t v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "0x%llx", static_cast<unsigned long long>(v));
-    return b;
-}
-
 // Appends a space and a word (kept apart from "+" chains, which GCC 12 misreads as overlapping copies).
 void AddWord(std::string& out, const std::string& word) {
     out += ' ';
@@ -169,19 +163,6 @@ std::string StripAmpersand(const std::string& s) {
     return out;
 }
 
-struct Children {
-    std::vector<HWND> list;
-};
-BOOL CALLBACK AddChild(HWND w, LPARAM lp) {
-    reinterpret_cast<Children*>(lp)->list.push_back(w);
-    return TRUE;
-}
-std::vector<HWND> ChildrenOf(HWND w) {
-    Children c;
-    EnumChildWindows(w, &AddChild, reinterpret_cast<LPARAM>(&c));
-    return c.list;
-}
-
 Result WaitDialog(Target& t, const Args& a, size_t timeoutArg, bool folder, HWND* dialog) {
     NEED_TARGET(t);
     if (!t.WaitFor(TimeoutArg(t, a, timeoutArg), [&] { return (*dialog = FindDialog(t, folder)) != nullptr; }))
@@ -196,7 +177,7 @@ Result PressDialogButton(Target& t, HWND dialog, const Token& which, DWORD timeo
         PostMessageA(dialog, WM_COMMAND, WPARAM(id), 0);
     } else {
         HWND button = nullptr;
-        for (HWND c : ChildrenOf(dialog))
+        for (HWND c : Descendants(dialog))
             if (lstrcmpiA(ClassOf(c).c_str(), "Button") == 0 && IsWindowVisible(c) &&
                 StripAmpersand(WindowText(c)) == StripAmpersand(which.value))
                 button = c;
@@ -316,7 +297,7 @@ Result CmdScope(Target& t, const Args& a) {
     NEED_TARGET(t);
     if (a[0].raw == "main") {
         t.SetScope(nullptr);
-        return Ok(Hex(uintptr_t(t.main())));
+        return Ok(HexNumber(uintptr_t(t.main())));
     }
     HWND found = nullptr;
     if (!t.WaitFor(TimeoutArg(t, a, 1), [&] {
@@ -326,7 +307,7 @@ Result CmdScope(Target& t, const Args& a) {
         }))
         return Fail("no window titled " + Quote(a[0].value));
     t.SetScope(found);
-    return Ok(Hex(uintptr_t(found)));
+    return Ok(HexNumber(uintptr_t(found)));
 }
 
 Result CmdTimeout(Target& t, const Args& a) {
@@ -339,7 +320,7 @@ Result CmdTimeout(Target& t, const Args& a) {
 Result CmdFind(Target& t, const Args& a) {
     NEED_TARGET(t);
     FIND(t, a[0], w);
-    return Ok(Hex(uintptr_t(w)) + " " + ClassOf(w) + " " + Hex(uintptr_t(ControlId(w))) + " " +
+    return Ok(HexNumber(uintptr_t(w)) + " " + ClassOf(w) + " " + HexNumber(uintptr_t(ControlId(w))) + " " +
               std::to_string(IsWindowVisible(w) ? 1 : 0) + " " + std::to_string(IsWindowEnabled(w) ? 1 : 0) + " " +
               Quote(WindowText(w)));
 }
@@ -354,7 +335,7 @@ Result CmdList(Target& t, const Args& a) {
     std::string out;
     int n = 0;
     for (HWND c = GetWindow(root, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT), ++n)
-        AddWord(out, Hex(uintptr_t(ControlId(c))) + ":" + ClassOf(c) + ":" + Quote(WindowText(c)));
+        AddWord(out, HexNumber(uintptr_t(ControlId(c))) + ":" + ClassOf(c) + ":" + Quote(WindowText(c)));
     return Ok(std::to_string(n) + out);
 }
 
@@ -574,7 +555,7 @@ Result CmdMsgBox(Target& t, const Args& a) {
     Result r = WaitDialog(t, a, 0, false, &box);
     if (!r.ok) return r;
     std::string text, buttons;
-    for (HWND c : ChildrenOf(box)) {
+    for (HWND c : Descendants(box)) {
         std::string cls = ClassOf(c), s = WindowText(c);
         if (lstrcmpiA(cls.c_str(), "Static") == 0 && !s.empty()) {
             if (!text.empty()) text += '\n';

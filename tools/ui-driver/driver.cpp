@@ -157,22 +157,24 @@ BOOL CALLBACK CollectTopLevel(HWND w, LPARAM lp) {
     return TRUE;
 }
 
-struct ChildSearch {
-    std::vector<HWND> all;
-};
-
 BOOL CALLBACK CollectChild(HWND w, LPARAM lp) {
-    reinterpret_cast<ChildSearch*>(lp)->all.push_back(w);
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
     return TRUE;
 }
 
-std::string Hex(uintptr_t v) {
+}  // namespace
+
+std::vector<HWND> Descendants(HWND w) {
+    std::vector<HWND> all;
+    EnumChildWindows(w, &CollectChild, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+std::string HexNumber(uintptr_t v) {
     char b[32];
     std::snprintf(b, sizeof b, "0x%llx", static_cast<unsigned long long>(v));
     return b;
 }
-
-}  // namespace
 
 Result Target::Attach(const std::string& title, DWORD timeout) {
     TitleSearch s{&title, 0, {}};
@@ -187,7 +189,7 @@ Result Target::Attach(const std::string& title, DWORD timeout) {
     GetWindowThreadProcessId(main_, &pid_);
     if (process_) CloseHandle(process_);
     process_ = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid_);
-    return Ok(Hex(uintptr_t(main_)) + " " + std::to_string(pid_));
+    return Ok(HexNumber(uintptr_t(main_)) + " " + std::to_string(pid_));
 }
 
 std::vector<HWND> Target::TopLevelWindows() const {
@@ -242,10 +244,8 @@ Result Target::Find(const Token& selector, HWND* found, DWORD wait) {
     // A control may not exist yet (a window is often shown before its controls are made): look again until
     // the time-out.
     bool hit = WaitFor(wait, [&] {
-        ChildSearch s;
-        EnumChildWindows(root, &CollectChild, reinterpret_cast<LPARAM>(&s));
         int seen = 0;
-        for (HWND w : s.all) {
+        for (HWND w : Descendants(root)) {
             if (!cls.empty() && lstrcmpiA(ClassOf(w).c_str(), cls.c_str()) != 0) continue;
             if (id >= 0 && ControlId(w) != id) continue;
             if (byText && WindowText(w) != text) continue;

@@ -78,6 +78,9 @@ private:
 std::string WindowText(HWND w);
 std::string ClassOf(HWND w);
 int ControlId(HWND w);
+// Every descendant of a window, in the order EnumChildWindows gives.
+std::vector<HWND> Descendants(HWND w);
+std::string HexNumber(uintptr_t v);
 
 // Memory in the target process, freed with the object.
 class RemoteBuffer {
