@@ -598,15 +598,15 @@ LRESULT ButtonProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
             if (look != Look::kGroup) SetHot(w, true);
             return Forward(w, msg, wp, lp);
         case WM_MOUSELEAVE: SetHot(w, false); return Forward(w, msg, wp, lp);
-        case BM_SETSTATE:
+        // The standard button paints itself directly after these; a press shows at once.
+        case BM_SETSTATE: return ForwardQuietly(w, msg, wp, lp, true);
         case BM_SETCHECK:
         case BM_SETSTYLE:
         case WM_SETTEXT:
         case WM_ENABLE:
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-        case WM_UPDATEUISTATE:
-        case WM_SETFONT: return ForwardQuietly(w, msg, wp, lp);
+        case WM_UPDATEUISTATE: return ForwardQuietly(w, msg, wp, lp);
         default: return Forward(w, msg, wp, lp);
     }
 }
@@ -662,7 +662,6 @@ LRESULT ComboProc(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KILLFOCUS:
         case WM_ENABLE:
         case WM_SETTEXT:
-        case WM_SETFONT:
         case CB_SETCURSEL:
         case CB_RESETCONTENT:
         case CB_DELETESTRING:

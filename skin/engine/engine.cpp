@@ -133,7 +133,7 @@ void Adopt(HWND h) {
     if (!w) return;
     w->hwnd = h;
     w->kind = kind;
-    w->active = GetForegroundWindow() == h;
+    w->active = kind == Kind::kFrame && GetForegroundWindow() == h;
     w->oldProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(h, GWLP_WNDPROC));
     if (!w->oldProc || !InsertWindow(h, w)) {
         HeapFree(GetProcessHeap(), 0, w);
@@ -246,15 +246,20 @@ LRESULT Forward(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
     return CallWindowProcA(w->oldProc, w->hwnd, msg, wp, lp);
 }
 
-LRESULT ForwardQuietly(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT ForwardQuietly(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp, bool now) {
     HWND h = w->hwnd;
-    if (!(GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE)) return Forward(w, msg, wp, lp);
+    // A window that is not on the screen paints nothing, directly or not; it only needs a repaint later.
+    if (!IsWindowVisible(h)) {
+        LRESULT r = Forward(w, msg, wp, lp);
+        if (IsWindow(h)) InvalidateRect(h, nullptr, FALSE);
+        return r;
+    }
     // WM_SETREDRAW(FALSE) takes the visible bit away, so the standard control's own painting goes nowhere.
     DefWindowProcA(h, WM_SETREDRAW, FALSE, 0);
     LRESULT r = Forward(w, msg, wp, lp);
     if (IsWindow(h)) {
         DefWindowProcA(h, WM_SETREDRAW, TRUE, 0);
-        RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+        RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | (now ? RDW_UPDATENOW : 0));
     }
     return r;
 }

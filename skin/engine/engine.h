@@ -53,8 +53,9 @@ struct SkinWindow {
 // The original window procedure, as CallWindowProcA.
 LRESULT Forward(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp);
 // Forwards a message after which the standard control paints itself directly, hiding that painting, then
-// repaints the control through its skinned WM_PAINT.
-LRESULT ForwardQuietly(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp);
+// has the control repainted through its skinned WM_PAINT: at once with now (visible feedback such as a
+// pressed button), otherwise with the next paint.
+LRESULT ForwardQuietly(SkinWindow* w, UINT msg, WPARAM wp, LPARAM lp, bool now = false);
 // The colour answer of a parent: replaces the system's default face or window brush with the skin's.
 LRESULT SkinCtlColor(UINT msg, HDC dc, LRESULT answer);
 // Asks hwnd's parent for its background brush and text colour as the standard control would.
