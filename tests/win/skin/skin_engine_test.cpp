@@ -81,6 +81,18 @@ CHILD_SCENARIO("skin-adopt") {
     Report("new-frame", test::Subclassed(fresh));
     Report("new-controls", count);
 
+    // Messages after which a standard button paints itself keep the button's visibility as it was.
+    HWND shown = test::MakeControl(fresh, "Button", "shown", BS_AUTOCHECKBOX, 10, 60, 80, 20);
+    HWND hidden = test::MakeControl(fresh, "Button", "hidden", BS_AUTOCHECKBOX, 10, 90, 80, 20);
+    ShowWindow(hidden, SW_HIDE);
+    for (HWND b : {shown, hidden}) {
+        SendMessageA(b, BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageA(b, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("renamed"));
+        SendMessageA(b, BM_SETSTATE, TRUE, 0);
+    }
+    Report("quiet-shown", IsWindowVisible(shown) && SendMessageA(shown, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    Report("quiet-hidden", IsWindowVisible(hidden) || (GetWindowLongA(hidden, GWL_STYLE) & WS_VISIBLE));
+
     // A thread started after the attach creates its windows skinned too.
     bool threadFrame = false;
     std::thread([&] { threadFrame = test::Subclassed(test::MakeFrame("thread")); }).join();
@@ -120,6 +132,8 @@ TEST(SkinEngine, SubclassesExistingAndNewWindowsOfEveryThread) {
     EXPECT_EQ(r["static-left-alone"], "1");
     EXPECT_EQ(r["new-frame"], "1");
     EXPECT_EQ(r["new-controls"], "5");
+    EXPECT_EQ(r["quiet-shown"], "1");
+    EXPECT_EQ(r["quiet-hidden"], "0");
     EXPECT_EQ(r["thread-frame"], "1");
     EXPECT_EQ(r["static-brush"], test::Hex(ten.colours[kWindowFace]));
     EXPECT_EQ(r["static-back"], test::Hex(ten.colours[kWindowFace]));
