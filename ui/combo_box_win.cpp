@@ -39,6 +39,14 @@ public:
         dropHeight_ = s.dropHeight_;
     }
 
+    // The closed height of a combo box follows its font, not the height it was given: the height property is
+    // the given one (the native window also holds the dropped list).
+    void SyncGeometry() override {
+        int given = height_;
+        Control::SyncGeometry();
+        height_ = given;
+    }
+
     bool OnReflected(UINT message, WPARAM wparam, LPARAM, LRESULT* result) override {
         if (message == WM_COMMAND && HIWORD(wparam) == CBN_SELCHANGE) {
             Raise(0);

@@ -109,6 +109,8 @@ public:
     // Destroys the native window or leaves the host; the object itself goes when the form drops it.
     void Destroy();
 
+    // Takes position and size from the live window, when there is one.
+    virtual void SyncGeometry();
     // Properties by index; common indices 0..7 here, the type's own from 8 on.
     virtual rt::PropertyValue Read(int32_t index);
     virtual void Write(int32_t index, rt::PropertyValue value);

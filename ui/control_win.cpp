@@ -118,10 +118,11 @@ bool Control::LoadStored() {
 
 void Control::CopyStateFrom(const Control& source) {
     Control& s = const_cast<Control&>(source);
-    left_ = PropertyInt(s.Read(kPropLeft));
-    top_ = PropertyInt(s.Read(kPropTop));
-    width_ = PropertyInt(s.Read(kPropWidth));
-    height_ = PropertyInt(s.Read(kPropHeight));
+    s.SyncGeometry();
+    left_ = s.left_;
+    top_ = s.top_;
+    width_ = s.width_;
+    height_ = s.height_;
     visible_ = PropertyBool(s.Read(kPropVisible));
     disabled_ = PropertyBool(s.Read(kPropDisabled));
     tabStop_ = s.tabStop_;
@@ -195,17 +196,21 @@ void Control::SetWindowCaption(const std::string& text) {
     if (hwnd_) SetWindowTextA(hwnd_, text.c_str());
 }
 
+void Control::SyncGeometry() {
+    if (!hwnd_) return;
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    HWND parent = GetParent(hwnd_);
+    if (parent && (GetWindowLongA(hwnd_, GWL_STYLE) & WS_CHILD))
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    left_ = r.left;
+    top_ = r.top;
+    width_ = r.right - r.left;
+    height_ = r.bottom - r.top;
+}
+
 rt::PropertyValue Control::Read(int32_t index) {
-    if (index >= kPropLeft && index <= kPropHeight && hwnd_) {
-        RECT r;
-        GetWindowRect(hwnd_, &r);
-        HWND parent = GetParent(hwnd_);
-        if (parent && (GetWindowLongA(hwnd_, GWL_STYLE) & WS_CHILD)) MapWindowPoints(nullptr, parent, (POINT*)&r, 2);
-        left_ = r.left;
-        top_ = r.top;
-        width_ = r.right - r.left;
-        height_ = r.bottom - r.top;
-    }
+    if (index >= kPropLeft && index <= kPropHeight) SyncGeometry();
     switch (index) {
         case kPropLeft: return IntProperty(left_);
         case kPropTop: return IntProperty(top_);
@@ -225,7 +230,7 @@ rt::PropertyValue Control::Read(int32_t index) {
 
 void Control::Write(int32_t index, rt::PropertyValue value) {
     if (index >= kPropLeft && index <= kPropHeight) {
-        if (hwnd_) Read(index);  // take the live geometry first
+        SyncGeometry();  // take the live geometry first
         RECT before = Bounds();
         int v = PropertyInt(value);
         (index == kPropLeft ? left_ : index == kPropTop ? top_ : index == kPropWidth ? width_ : height_) = v;
