@@ -67,8 +67,8 @@ constexpr FormElement Hyperlink(uint32_t id, const char* name, uint32_t parent, 
                    {TextValue(link::kCaption, caption), TextValue(link::kAddress, address), LinkFont()});
 }
 
-// The highlight frame's images: 162 x 175, a frame in one colour, index 1 (white) transparent, 576 bytes each.
-constexpr std::vector<uint8_t> FrameImage(uint32_t color) { return FrameGif(162, 175, color, 4, 576); }
+// The highlight frame's images: 162 x 175, a 5-pixel frame in one colour, index 1 (white) transparent, 576 bytes each.
+constexpr std::vector<uint8_t> FrameImage(uint32_t color) { return FrameGif(162, 175, color, 5, 576); }
 
 constexpr FormDescription MainWindowDescription() {
     FormDescription f;
