@@ -127,8 +127,12 @@ private:
         HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : DefaultFont());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, visited_ ? kVisitedColor : hover_ ? kHoverColor : kNormalColor);
-        DrawTextA(dc, caption_.c_str(), int(caption_.size()), &client,
-                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        // Centred; a caption wider than the link (another font stands in for the one asked for) starts at the left
+        // edge, so that its beginning stays readable.
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, caption_.c_str(), int(caption_.size()), &extent);
+        UINT align = extent.cx > client.right ? DT_LEFT : DT_CENTER;
+        DrawTextA(dc, caption_.c_str(), int(caption_.size()), &client, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, oldFont);
         EndPaint(hwnd_, &ps);
     }
