@@ -52,3 +52,11 @@ if(TARGET pexo_skin_data)
 endif()
 add_executable(pexo WIN32 "${CMAKE_SOURCE_DIR}/app/shell/pexo_main_win.cpp")
 target_link_libraries(pexo PRIVATE pexo_app pexo_runtime)
+
+# Windows benchmarks (bench/*_win.cpp), each its own program.
+file(GLOB win_benches CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*_win.cpp")
+foreach(source IN LISTS win_benches)
+    get_filename_component(name "${source}" NAME_WE)
+    add_executable(${name} "${source}")
+    target_link_libraries(${name} PRIVATE pexo_app pexo_runtime)
+endforeach()

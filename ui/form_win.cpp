@@ -219,6 +219,7 @@ void Form::Drop(Control* control) {
 void Form::OnWindowGone() {
     auto& forms = LoadedForms();
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    DropIdleCallbacks(windowId());
     // Controls whose windows went with it stay readable from their stored state until the form is freed.
     DeferDelete(std::unique_ptr<Form>(this));
     if (forms.empty()) PostQuitMessage(0);

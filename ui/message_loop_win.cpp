@@ -21,13 +21,9 @@ std::vector<IdleCallback>& IdleCallbacks() {
     return callbacks;
 }
 
-// Calls each callback whose window still exists and forgets the others.
+// Calls each callback whose window still exists (a window's callbacks go when it unloads).
 void RunIdlePass() {
-    auto& callbacks = IdleCallbacks();
-    callbacks.erase(std::remove_if(callbacks.begin(), callbacks.end(),
-                                   [](const IdleCallback& c) { return !Form::Loaded(c.windowId); }),
-                    callbacks.end());
-    std::vector<IdleCallback> now = callbacks;
+    std::vector<IdleCallback> now = IdleCallbacks();
     for (const IdleCallback& c : now)
         if (Form::Loaded(c.windowId)) c.callback();
 }
@@ -42,6 +38,13 @@ Form* FormOf(HWND hwnd) {
 }  // namespace
 
 void AddIdleCallback(uint32_t windowId, void (*callback)()) { IdleCallbacks().push_back({windowId, callback}); }
+
+void DropIdleCallbacks(uint32_t windowId) {
+    auto& callbacks = IdleCallbacks();
+    callbacks.erase(std::remove_if(callbacks.begin(), callbacks.end(),
+                                   [&](const IdleCallback& c) { return c.windowId == windowId; }),
+                    callbacks.end());
+}
 
 void DispatchMessageLikeLoop(MSG* message) {
     if (message->message == WM_KEYDOWN && message->wParam == VK_TAB && message->hwnd) {

@@ -110,7 +110,8 @@ void ShapeBox::OnNativeWindowGone() {
 }
 
 void ShapeBox::Paint(HDC dc, const RECT& area) {
-    RECT client = {0, 0, width_, height_};
+    RECT client;
+    GetClientRect(hwnd_, &client);
     FillRect(dc, &area, BackgroundBrush());
     if (borderStyle_ != 0 && borderWidth_ > 0) {
         HBRUSH border = CreateSolidBrush(borderColor_ == kDefaultColor ? GetSysColor(COLOR_WINDOWFRAME) : borderColor_);

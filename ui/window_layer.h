@@ -31,6 +31,8 @@ void DispatchMessageLikeLoop(MSG* message);
 
 // Idle callbacks run when the message loop's queue is empty, while their window exists.
 void AddIdleCallback(uint32_t windowId, void (*callback)());
+// Forgets a window's idle callbacks (when the window unloads).
+void DropIdleCallbacks(uint32_t windowId);
 
 // Window and control commands; references are (window id, control id) with the value's type tag.
 void FocusControl(rt::ControlRef control);

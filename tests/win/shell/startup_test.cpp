@@ -62,6 +62,11 @@ CHILD_SCENARIO("startup-no-network") {
         Say("delete-item-visible=" + std::to_string(rt::ReadProperty(kMainWindowId, form::删除桌面图标, 3, -1).low));
         Say("create-item-visible=" + std::to_string(rt::ReadProperty(kMainWindowId, form::创建桌面图标, 3, -1).low));
         Say("work-lock=" + std::string(workLock != 0 ? "set" : "zero"));
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string engine = std::string(self).substr(0, std::string(self).rfind('\\')) + "\\SkinH_EL.dll";
+        DWORD attributes = GetFileAttributesA(engine.c_str());
+        Say("engine-hidden=" + std::to_string(attributes != INVALID_FILE_ATTRIBUTES && (attributes & 2)));
         PostMessageA(main, WM_CLOSE, 0, 0);
     });
     watcher.detach();
@@ -84,26 +89,78 @@ CHILD_SCENARIO("close-guard-busy") {
     std::exit(AppEntry() + 100);
 }
 
+// Runs a scenario from a copy of the test program in a directory of its own: the start-up writes the skin
+// engine library into the program's directory, which must not stay beside the test program.
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH], self[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        directory = std::string(temp) + "pexo-startup-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(directory.c_str(), nullptr);
+        program = directory + "\\pexo_startup_test.exe";
+        ASSERT_TRUE(CopyFileA(self, program.c_str(), FALSE));
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::string path = directory + "\\" + entry.cFileName;
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            } while (FindNextFileA(search, &entry));
+            FindClose(search);
+        }
+        RemoveDirectoryA(directory.c_str());
+    }
+    rt::ChildResult Run(const char* scenario, bool answerBox) { return rt::RunChild(scenario, answerBox, 30000, program); }
+
+    std::string directory, program;
+};
+
 // The runtime commands the start-up needs may not all be part of this build yet: the name of a missing one.
 std::string MissingCommand(const rt::ChildResult& r) {
     size_t at = r.output.find("fatal:命令不可用");
     return at == std::string::npos ? "" : r.output.substr(at + 6);
 }
 
-TEST(StartUp, WithoutNetworkTheServerVersionIsEmptyAndClosingEndsWithExitCodeZero) {
-    rt::ChildResult r = rt::RunChild("startup-no-network");
+TEST_F(StartUp, WithoutNetworkTheServerVersionIsEmptyAndClosingEndsWithExitCodeZero) {
+    rt::ChildResult r = Run("startup-no-network", false);
     if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
     EXPECT_NE(r.output.find("server=[]"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("local=[V1.0]"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("delete-item-visible=0"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("create-item-visible=1"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("work-lock=set"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("engine-hidden=1"), std::string::npos) << "the engine library written, hidden";
     EXPECT_EQ(r.output.find("fatal:"), std::string::npos) << r.output;
     EXPECT_EQ(r.exitCode, 0u);
 }
 
-TEST(StartUp, CloseGuardRefusesWhileBusyWithItsMessage) {
-    rt::ChildResult r = rt::RunChild("close-guard-busy", true);
+TEST_F(StartUp, AnEngineFileAlreadyThereIsNeitherExaminedNorReplaced) {
+    std::string engine = directory + "\\SkinH_EL.dll";
+    FILE* f = std::fopen(engine.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a library", f);
+    std::fclose(f);
+    rt::ChildResult r = Run("startup-no-network", false);
+    if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
+    EXPECT_NE(r.output.find("fatal:无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("server="), std::string::npos) << "the window is never shown";
+    EXPECT_EQ(r.exitCode, DWORD(-1));
+    char content[32] = {};
+    f = std::fopen(engine.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::fread(content, 1, sizeof content - 1, f);
+    std::fclose(f);
+    EXPECT_STREQ(content, "not a library");
+}
+
+TEST_F(StartUp, CloseGuardRefusesWhileBusyWithItsMessage) {
+    rt::ChildResult r = Run("close-guard-busy", true);
     if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
     EXPECT_EQ(r.boxTitle, "提示");
     EXPECT_EQ(r.boxText, "程序正忙，请稍后再关闭。");
