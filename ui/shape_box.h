@@ -46,6 +46,8 @@ private:
     uint32_t backColor_ = kDefaultColor;
     std::vector<Control*> cells_;  // bottom to top
     Control* captured_ = nullptr;
+    RECT pendingArea_ = {0, 0, 0, 0};  // invalidated areas not yet handed to the window system
+    bool flushPosted_ = false;
 };
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 namespace ui {
 
 namespace {
+constexpr UINT kFlushInvalidation = WM_APP + 0x72;
 // Shape-box properties.
 enum : int32_t { kShape = 8, kBorderStyle = 9, kBorderWidth = 10, kBorderColor = 11, kBackColor = 12 };
 }  // namespace
@@ -73,8 +74,13 @@ void ShapeBox::RemoveCell(Control* cell) {
     if (cell->visible()) InvalidateArea(cell->Bounds());
 }
 
+// Each invalidation is a round trip to the window system (a server call under Wine). A grid changes thousands
+// of cells between two messages, so the areas are gathered and invalidated once, when the posted flush arrives.
 void ShapeBox::InvalidateArea(const RECT& area) {
-    if (hwnd_) InvalidateRect(hwnd_, &area, FALSE);
+    if (!hwnd_) return;
+    if (IsRectEmpty(&pendingArea_)) pendingArea_ = area;
+    else UnionRect(&pendingArea_, &pendingArea_, &area);
+    if (!flushPosted_) flushPosted_ = PostMessageA(hwnd_, kFlushInvalidation, 0, 0) != FALSE;
 }
 
 Control* ShapeBox::CellAt(int x, int y) const {
@@ -169,6 +175,11 @@ LRESULT ShapeBox::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             EndPaint(hwnd_, &ps);
             return 0;
         }
+        case kFlushInvalidation:
+            flushPosted_ = false;
+            InvalidateRect(hwnd_, &pendingArea_, FALSE);
+            SetRectEmpty(&pendingArea_);
+            return 0;
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lparam) != hwnd_) captured_ = nullptr;
             break;

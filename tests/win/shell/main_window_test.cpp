@@ -118,10 +118,14 @@ TEST_F(MainWindow, EveryControlIsAWindowOfItsKindWithItsCaption) {
     EXPECT_EQ(GetParent(ControlWindow(main, form::超级链接框2)), main);
     EXPECT_EQ(GetParent(ControlWindow(main, form::超级链接框1)), ControlWindow(main, form::分组框1));
     EXPECT_EQ(GetParent(ControlWindow(main, form::外形框3)), ControlWindow(main, form::外形框2));
+    // Placement inside the parents (the outer size of a top-level window is the window system's to adjust).
     RECT r;
-    GetWindowRect(main, &r);
-    EXPECT_EQ(r.right - r.left, 884);
-    EXPECT_EQ(r.bottom - r.top, 669);
+    GetWindowRect(ControlWindow(main, form::外形框1), &r);
+    MapWindowPoints(nullptr, ControlWindow(main, form::分组框1), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 16);
+    EXPECT_EQ(r.top, 69);
+    EXPECT_EQ(r.right - r.left, 855);
+    EXPECT_EQ(r.bottom - r.top, 523);
     EXPECT_FALSE(IsWindowEnabled(ControlWindow(main, form::按钮2)));
     EXPECT_FALSE(GetWindowLongA(ControlWindow(main, form::画板1), GWL_STYLE) & WS_VISIBLE);
 }

@@ -170,6 +170,7 @@ TEST_F(Commands, PictureWrittenByAWorkerIsDecodedThereAndDrawnFitted) {
     worker.join();
     CloseHandle(done);
     HWND container = ControlWindow(kContainer);
+    Pump();
     UpdateWindow(container);
     HDC dc = GetDC(container);
     COLORREF inside = GetPixel(dc, 12 + 75, 12 + 71);
@@ -180,6 +181,7 @@ TEST_F(Commands, PictureWrittenByAWorkerIsDecodedThereAndDrawnFitted) {
     EXPECT_EQ(above, RGB(247, 249, 247)) << "the panel's background around the shrunk picture";
     // An empty byte set clears the picture.
     WriteBytes(cell.control, 10, {});
+    Pump();
     UpdateWindow(container);
     dc = GetDC(container);
     inside = GetPixel(dc, 12 + 75, 12 + 71);

@@ -60,8 +60,11 @@ TEST_F(Properties, GeometryIsReadFromTheLiveWindow) {
     // A combo box's height is its closed height, though its window also holds the dropped list.
     EXPECT_EQ(ReadInt(kCombo, 3), 20) << "closed height";
     // The window's own position and size are the outer ones.
-    EXPECT_EQ(ReadInt(kWindow, 2), 700);
-    EXPECT_EQ(ReadInt(kWindow, 3), 560);
+    RECT outer;
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(ReadInt(kWindow, 0), outer.left);
+    EXPECT_EQ(ReadInt(kWindow, 2), outer.right - outer.left);
+    EXPECT_EQ(ReadInt(kWindow, 3), outer.bottom - outer.top);
 }
 
 TEST_F(Properties, VisibleAndDisabledFollowTheWindow) {
