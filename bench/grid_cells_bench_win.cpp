@@ -10,12 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "runtime/application.h"
 #include "runtime/call.h"
 #include "runtime/memory.h"
 #include "runtime/program.h"
+#include "tests/jpeg_writer.h"
 #include "ui/form_description.h"
 #include "ui/window_layer.h"
 
@@ -44,16 +43,8 @@ const rt::EventHandler kHandlers[] = {nullptr, &Nothing};
 
 FormElement Element(uint32_t id, uint32_t type, uint32_t parent, int w, int h, uint32_t state,
                     std::vector<UnitValue> values = {}) {
-    FormElement e;
-    e.id = id;
-    e.unitType = type;
-    e.parent = parent;
-    e.width = w;
-    e.height = h;
-    e.state = state;
-    e.events = {{kEventLeftDown, 1}, {kEventRightUp, 1}, {kEventClicked, 1}};
-    e.values = std::move(values);
-    return e;
+    return ControlElement(id, type, "", parent, 0, 0, w, h, state, {{kEventLeftDown, 1}, {kEventRightUp, 1}, {kEventClicked, 1}},
+                          std::move(values));
 }
 
 void* FormBlock() {
@@ -74,35 +65,9 @@ void* FormBlock() {
 
 // A JPEG with some detail, so that decoding does real work.
 std::vector<uint8_t> Jpeg(int width, int height) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    while (info.next_scanline < info.image_height) {
-        int y = int(info.next_scanline);
-        for (int x = 0; x < width; ++x) {
-            row[3 * x] = uint8_t(x * 7 + y);
-            row[3 * x + 1] = uint8_t(y * 5);
-            row[3 * x + 2] = uint8_t((x ^ y) * 3);
-        }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    free(buffer);
-    jpeg_destroy_compress(&info);
-    return out;
+    return testing_support::EncodeJpeg(width, height, [](int x, int y) {
+        return uint32_t(uint8_t(x * 7 + y)) << 16 | uint32_t(uint8_t(y * 5)) << 8 | uint8_t((x ^ y) * 3);
+    });
 }
 
 void Pump() {

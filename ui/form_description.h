@@ -137,6 +137,38 @@ struct FormDescription {
     constexpr bool operator==(const FormDescription&) const = default;
 };
 
+// Builders for descriptions written as tables: a control (or the window) and a menu item.
+constexpr FormElement ControlElement(uint32_t id, uint32_t unitType, const char* name, uint32_t parent, int left,
+                                     int top, int width, int height, uint32_t state,
+                                     std::vector<EventBinding> events = {}, std::vector<UnitValue> values = {}) {
+    FormElement e;
+    e.id = id;
+    e.unitType = unitType;
+    e.name = name;
+    e.parent = parent;
+    e.left = left;
+    e.top = top;
+    e.width = width;
+    e.height = height;
+    e.state = state;
+    e.events = static_cast<std::vector<EventBinding>&&>(events);
+    e.values = static_cast<std::vector<UnitValue>&&>(values);
+    return e;
+}
+
+constexpr FormElement MenuElement(uint32_t id, const char* name, uint32_t level, const char* caption, uint32_t status,
+                                  int32_t clickHandler) {
+    FormElement e;
+    e.id = id;
+    e.unitType = kUnitMenu;
+    e.name = name;
+    e.level = level;
+    e.menuStatus = status;
+    e.caption = caption;
+    e.clickHandler = clickHandler;
+    return e;
+}
+
 // Fills every control's child list (and the window element's) from the parent fields, in element order.
 constexpr void LinkChildren(FormDescription& form) {
     for (auto& e : form.elements) e.children.clear();

@@ -1,10 +1,7 @@
 // Draw-panel pictures: the fitted sizes of each layout, and JPEG/GIF files decoded straight into them.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-#include <jpeglib.h>
-
+#include "tests/jpeg_writer.h"
 #include "ui/gif.h"
 #include "ui/picture_fit.h"
 
@@ -13,36 +10,7 @@ namespace {
 
 // A JPEG of the given size: left half red, right half blue.
 std::vector<uint8_t> MakeJpeg(int width, int height) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    for (int x = 0; x < width; ++x) {
-        bool left = x < width / 2;
-        row[3 * x] = left ? 255 : 0;
-        row[3 * x + 1] = 0;
-        row[3 * x + 2] = left ? 0 : 255;
-    }
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    free(buffer);
-    jpeg_destroy_compress(&info);
-    return out;
+    return testing_support::EncodeJpeg(width, height, [&](int x, int) { return x < width / 2 ? 0xFF0000u : 0x0000FFu; });
 }
 
 TEST(PictureFit, FitCentredShrinksProportionallyAndNeverEnlarges) {

@@ -12,6 +12,7 @@
 #include "runtime/call.h"
 #include "runtime/program.h"
 #include "tests/win/child_process.h"
+#include "tests/win/ui/ui_test_form.h"
 #include "ui/window_layer.h"
 
 namespace app {
@@ -48,29 +49,7 @@ HWND LoadMainWindow() {
     return FindWindowA("PexoWindow", "Quen - Pexo相册图片批量下载");
 }
 
-struct Found {
-    int id;
-    HWND hwnd;
-};
-BOOL CALLBACK FindById(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<Found*>(lp);
-    if (GetDlgCtrlID(hwnd) == f->id) {
-        f->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-HWND ControlWindow(HWND main, uint32_t id) {
-    Found f{int(id & 0xFFFF), nullptr};
-    EnumChildWindows(main, &FindById, reinterpret_cast<LPARAM>(&f));
-    return f.hwnd;
-}
-
-void Pump() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
-        if (m.message != WM_QUIT) ui::DispatchMessageLikeLoop(&m);
-}
+HWND ControlWindow(HWND main, uint32_t id) { return uitest::ChildById(main, id); }
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -80,7 +59,7 @@ protected:
     }
     void TearDown() override {
         DestroyWindow(main);
-        Pump();
+        uitest::Pump();
     }
     HWND main = nullptr;
 };
@@ -153,7 +132,7 @@ TEST_F(MainWindow, EventsReachTheirHandlerSlots) {
     SendMessageA(ControlWindow(main, form::外形框3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 300));
     SendMessageA(main, WM_COMMAND, MAKEWPARAM(form::在线更新 & 0xFFFF, 0), 0);
     SendMessageA(main, WM_CLOSE, 0, 0);
-    Pump();
+    uitest::Pump();
     std::map<uint32_t, Ran> bySlot;
     for (const Ran& r : ran) bySlot.emplace(r.slot, r);
     ASSERT_TRUE(bySlot.count(kCloseQuery));

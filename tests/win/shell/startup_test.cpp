@@ -16,15 +16,10 @@
 #include "runtime/frame.h"
 #include "runtime/memory.h"
 #include "tests/win/child_process.h"
+#include "tests/win/ui/ui_test_form.h"
 
 namespace app {
 namespace {
-
-int PrintingHook(int32_t, const char* message) {
-    std::printf("fatal:%s\n", message);
-    std::fflush(stdout);
-    return 1;
-}
 
 void Say(const std::string& s) {
     std::printf("%s\n", s.c_str());
@@ -52,7 +47,7 @@ std::string ReadCaption(uint32_t control) {
 void WithoutNetwork() { SetEnvironmentVariableA("PEXO_UPDATE_ROOT", "http://127.0.0.1:9"); }
 
 CHILD_SCENARIO("startup-no-network") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     WithoutNetwork();
     std::thread watcher([] {
         HWND main = WaitForMainWindow();
@@ -74,7 +69,7 @@ CHILD_SCENARIO("startup-no-network") {
 }
 
 CHILD_SCENARIO("close-guard-busy") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     WithoutNetwork();
     std::thread watcher([] {
         HWND main = WaitForMainWindow();

@@ -213,14 +213,8 @@ TEST_F(Copies, AHandlerMayDestroyTheCellThatRaisedItsEvent) {
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
-int PrintingHook(int32_t, const char* message) {
-    std::printf("fatal:%s", message);
-    std::fflush(stdout);
-    return 1;
-}
-
 CHILD_SCENARIO("read-destroyed-copy") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     LoadTestWindow();
     rt::ControlRef cell = Copy(kPanel, rt::kTagDrawPanel);
     rt::CallKernel(rt::kDestroyUnit, Ref(cell.control, rt::kTagDrawPanel));
@@ -228,7 +222,7 @@ CHILD_SCENARIO("read-destroyed-copy") {
 }
 
 CHILD_SCENARIO("read-window-not-loaded") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     ReadInt(kButton, 0);
 }
 

@@ -179,25 +179,19 @@ TEST_F(Events, GetEventControlOutsideAHandlerIsFatal) {
     EXPECT_NE(r.output.find("“取事件组件”命令只能在事件处理子程序中使用"), std::string::npos) << r.output;
 }
 
-int PrintingHook(int32_t, const char* message) {
-    std::printf("fatal:%s", message);
-    std::fflush(stdout);
-    return 1;
-}
-
 CHILD_SCENARIO("get-event-control-outside") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     rt::CallKernel(rt::kGetEventControl);
 }
 
 CHILD_SCENARIO("event-unknown-window") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     LoadTestWindow();
     ui::DispatchEvent(0x52019999, kButton, 0, 0, nullptr);
 }
 
 CHILD_SCENARIO("event-unknown-control") {
-    rt::SetErrorHook(&PrintingHook);
+    rt::SetErrorHook(&uitest::PrintFatal);
     LoadTestWindow();
     ui::DispatchEvent(kWindowId, 0x16019999, 0, 0, nullptr);
 }

@@ -3,12 +3,11 @@
 
 #include <cstdio>
 
-#include <jpeglib.h>
-
 #include "runtime/application.h"
 #include "runtime/call.h"
 #include "runtime/kernel_commands.h"
 #include "runtime/memory.h"
+#include "tests/jpeg_writer.h"
 #include "ui/form_description.h"
 #include "ui/gif.h"
 #include "ui/window_layer.h"
@@ -60,31 +59,12 @@ std::vector<EventBinding> AllEvents() {
 
 FormElement Control(uint32_t id, uint32_t type, const char* name, uint32_t parent, int left, int top, int width,
                     int height, uint32_t state, std::vector<UnitValue> values) {
-    FormElement e;
-    e.id = id;
-    e.unitType = type;
-    e.name = name;
-    e.parent = parent;
-    e.left = left;
-    e.top = top;
-    e.width = width;
-    e.height = height;
-    e.state = state;
-    e.events = AllEvents();
-    e.values = std::move(values);
-    return e;
+    return ControlElement(id, type, name, parent, left, top, width, height, state, AllEvents(), std::move(values));
 }
 
+// Menu clicks are recorded as event 0 (slot 1).
 FormElement Menu(uint32_t id, uint32_t level, const char* caption, uint32_t status) {
-    FormElement e;
-    e.id = id;
-    e.unitType = kUnitMenu;
-    e.name = caption;
-    e.level = level;
-    e.caption = caption;
-    e.menuStatus = status;
-    e.clickHandler = 1;  // recorded as event 0
-    return e;
+    return MenuElement(id, caption, level, caption, status, 1);
 }
 
 std::vector<uint8_t> Encoded() {
@@ -176,12 +156,13 @@ BOOL CALLBACK MatchChild(HWND hwnd, LPARAM lp) {
 }
 }  // namespace
 
-HWND ControlWindow(uint32_t controlId) {
-    HWND top = FindWindowA("PexoWindow", "界面测试窗口");
+HWND ChildById(HWND top, uint32_t controlId) {
     ChildSearch s{int(controlId & 0xFFFF), nullptr};
     if (top) EnumChildWindows(top, &MatchChild, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
+
+HWND ControlWindow(uint32_t controlId) { return ChildById(FindWindowA("PexoWindow", "界面测试窗口"), controlId); }
 
 void Pump() {
     MSG message;
@@ -227,37 +208,16 @@ void WriteBytes(uint32_t control, int32_t property, const std::vector<uint8_t>& 
     rt::MemFree(block);
 }
 
+int PrintFatal(int32_t, const char* message) {
+    std::printf("fatal:%s\n", message);
+    std::fflush(stdout);
+    return 1;
+}
+
 rt::Value Ref(uint32_t control, uint32_t tag) { return rt::Value::Control(tag, kWindowId, control); }
 
 std::vector<uint8_t> SolidJpeg(int width, int height, uint32_t rgb) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 3);
-    for (int x = 0; x < width; ++x) {
-        row[3 * x] = uint8_t(rgb >> 16);
-        row[3 * x + 1] = uint8_t(rgb >> 8);
-        row[3 * x + 2] = uint8_t(rgb);
-    }
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    free(buffer);
-    jpeg_destroy_compress(&info);
-    return out;
+    return testing_support::EncodeJpeg(width, height, [=](int, int) { return rgb; });
 }
 
 }  // namespace uitest

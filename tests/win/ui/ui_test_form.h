@@ -58,8 +58,9 @@ extern std::function<void(const Fired&)> onEvent;
 HWND LoadTestWindow(bool show = false);
 // Destroys it and empties the queue (including the quit message its end posts).
 void UnloadTestWindow();
-// The native window of a control, found by its child id as the UI driver does.
+// The native window of a control, found by its child id as the UI driver does (in the test window, or in top).
 HWND ControlWindow(uint32_t controlId);
+HWND ChildById(HWND top, uint32_t controlId);
 
 // Processes every waiting message as the message loop does; the quit message is dropped.
 void Pump();
@@ -71,6 +72,9 @@ std::string ReadText(uint32_t control, int32_t property);
 void WriteInt(uint32_t control, int32_t property, int32_t value);
 void WriteText(uint32_t control, int32_t property, const char* text);
 void WriteBytes(uint32_t control, int32_t property, const std::vector<uint8_t>& bytes);
+
+// An error hook for child processes: prints "fatal:" and the message, and skips the message box.
+int PrintFatal(int32_t number, const char* message);
 
 // A control reference argument.
 rt::Value Ref(uint32_t control, uint32_t tag);
