@@ -47,6 +47,8 @@ public:
     void MoveFocus(HWND from, bool backwards);
 
     bool closing = false;
+    // True once the window and all its controls exist; a window that failed to build raises no events.
+    bool built() const { return built_; }
 
     // Called when the window's native window is gone: the form unloads.
     void OnWindowGone();
@@ -63,6 +65,7 @@ private:
     HMENU menuBar_ = nullptr;
     uint32_t nextCopyId_ = 0x18000001;  // copies: control ids the description never uses
     size_t copies_ = 0;
+    bool built_ = false;
 };
 
 // Objects whose native window went away inside a message are freed once the outermost message returns.

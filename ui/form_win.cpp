@@ -171,6 +171,7 @@ bool Form::Build() {
         if (pending.size() == before) return false;  // a parent cycle
     }
     RebuildMenuBar();
+    built_ = true;
     return true;
 }
 

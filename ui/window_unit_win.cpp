@@ -44,7 +44,7 @@ public:
                 DestroyWindow(hwnd_);
                 return 0;
             case WM_DESTROY:
-                Raise(kEventDestroy);
+                if (form_->built()) Raise(kEventDestroy);
                 break;
             case WM_COMMAND:
                 if (lparam == 0) {  // a menu item (or its accelerator)

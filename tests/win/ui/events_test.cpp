@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/application.h"
 #include "runtime/call.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 #include "tests/win/child_process.h"
 #include "tests/win/ui/ui_test_form.h"
 #include "ui/form.h"
@@ -202,6 +204,54 @@ TEST_F(Events, EventsFromUnknownWindowsOrControlsAreFatal) {
     EXPECT_NE(window.output.find("fatal:未找到引发事件的窗口"), std::string::npos) << window.output;
     rt::ChildResult control = rt::RunChild("event-unknown-control");
     EXPECT_NE(control.output.find("fatal:未找到引发事件的窗口组件"), std::string::npos) << control.output;
+}
+
+}  // namespace
+}  // namespace uitest
+
+namespace uitest {
+namespace {
+
+TEST_F(Events, PictureButtonIsShapedByItsImageAndClicks) {
+    HWND picture = ControlWindow(kPicBtn);
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(picture, region), ERROR);
+    EXPECT_TRUE(PtInRegion(region, 2, 2)) << "the frame belongs to the button";
+    EXPECT_FALSE(PtInRegion(region, 81, 87)) << "its transparent inside does not";
+    DeleteObject(region);
+    fired.clear();
+    SendMessageA(picture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageA(picture, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    ASSERT_EQ(fired.size(), 3u);
+    EXPECT_EQ(fired[2].event, 0);
+    EXPECT_EQ(fired[2].tag, rt::kTagPicBtn);
+    // The stored images come back as the GIF files they are.
+    rt::PropertyValue v = rt::ReadProperty(kWindowId, kPicBtn, 8, -1);
+    void* block = reinterpret_cast<void*>(uintptr_t(uint64_t(v.high) << 32 | v.low));
+    ASSERT_GT(rt::BytesLengthOf(block), 6);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(rt::BytesDataOf(block)), 6), "GIF89a");
+    rt::MemFree(block);
+}
+
+CHILD_SCENARIO("load-unknown-window") {
+    rt::SetErrorHook(&PrintFatal);
+    LoadTestWindow();
+    rt::LoadStartWindow(0x52010404);
+}
+
+CHILD_SCENARIO("load-corrupt-description") {
+    rt::SetErrorHook(&PrintFatal);
+    static const uint8_t corrupt[] = {1, 0, 0, 0, 12, 0, 0, 0, 8, 0, 0, 0, 0x77, 0x00, 0x01, 0x52, 0, 0, 0, 0};
+    rt::SetApplicationImage({corrupt, nullptr, 0});
+    rt::LoadStartWindow(kWindowId);
+}
+
+TEST(LoadStartWindow, AWindowThatCannotBeLoadedIsFatal) {
+    for (const char* scenario : {"load-unknown-window", "load-corrupt-description"}) {
+        rt::ChildResult r = rt::RunChild(scenario);
+        EXPECT_EQ(r.exitCode, DWORD(-1)) << scenario;
+        EXPECT_NE(r.output.find("fatal:载入启动窗口失败"), std::string::npos) << scenario << ": " << r.output;
+    }
 }
 
 }  // namespace
