@@ -18,6 +18,11 @@ target_include_directories(pexo_runtime PUBLIC ${CMAKE_SOURCE_DIR})
 target_include_directories(pexo_runtime SYSTEM PUBLIC ${PEXO_BOOST_INCLUDE})
 target_link_libraries(pexo_runtime PUBLIC Threads::Threads)
 
+# The window layer's platform-free part: window descriptions, GIF images, picture decoding and fitting.
+pexo_sources(ui_src ui)
+add_library(pexo_ui STATIC ${ui_src})
+target_link_libraries(pexo_ui PUBLIC pexo_runtime JPEG::JPEG)
+
 pexo_sources(app_src app)
 if(app_src)
     add_library(pexo_app STATIC ${app_src})
@@ -30,7 +35,7 @@ endif()
 enable_testing()
 file(GLOB_RECURSE native_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/native/*.cpp")
 add_executable(native_tests ${native_tests_src})
-target_link_libraries(native_tests PRIVATE pexo_app pexo_runtime GTest::gtest GTest::gtest_main)
+target_link_libraries(native_tests PRIVATE pexo_app pexo_ui pexo_runtime GTest::gtest GTest::gtest_main)
 add_test(NAME native_tests COMMAND native_tests)
 
 foreach(tool IN ITEMS album-service)

@@ -15,3 +15,8 @@ function(pexo_sources out)
 endfunction()
 
 set(PEXO_BOOST_INCLUDE "${PEXO_CACHE}/boost-include")
+
+# The main window's description is encoded at compile time (its picture-button images included), which takes
+# more constant-evaluation steps than the compiler allows by default.
+set_source_files_properties("${CMAKE_SOURCE_DIR}/app/shell/main_window_form.cpp" PROPERTIES
+                            COMPILE_OPTIONS "-fconstexpr-ops-limit=4000000000")

@@ -22,6 +22,7 @@ if(ui_src)
 endif()
 
 pexo_sources(app_src app)
+list(FILTER app_src EXCLUDE REGEX "/app/shell/pexo_main_win\\.cpp$")
 if(app_src)
     add_library(pexo_app STATIC ${app_src})
     target_link_libraries(pexo_app PUBLIC pexo_runtime)
@@ -41,4 +42,21 @@ foreach(sub IN ITEMS skin tools/ui-driver app/shell)
     if(EXISTS "${CMAKE_SOURCE_DIR}/${sub}/CMakeLists.txt")
         add_subdirectory(${sub})
     endif()
+endforeach()
+
+# The program. The skin files and the engine library come from pexo_skin_data when the skin is part of the build;
+# without it the program still builds, and attaching the skin fails at start with the runtime's binding error.
+if(TARGET pexo_skin_data)
+    target_link_libraries(pexo_app PUBLIC pexo_skin_data)
+    target_compile_definitions(pexo_app PRIVATE PEXO_HAVE_SKIN_DATA=1)
+endif()
+add_executable(pexo WIN32 "${CMAKE_SOURCE_DIR}/app/shell/pexo_main_win.cpp")
+target_link_libraries(pexo PRIVATE pexo_app pexo_runtime)
+
+# Windows benchmarks (bench/*_win.cpp), each its own program.
+file(GLOB win_benches CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*_win.cpp")
+foreach(source IN LISTS win_benches)
+    get_filename_component(name "${source}" NAME_WE)
+    add_executable(${name} "${source}")
+    target_link_libraries(${name} PRIVATE pexo_app pexo_runtime)
 endforeach()

@@ -66,11 +66,11 @@ bool FindMessageBox(DWORD processId, HWND* box, std::string* title, std::string*
     return true;
 }
 
-ChildResult RunChild(const std::string& scenario, bool answerErrorBox, DWORD timeoutMs) {
+ChildResult RunChild(const std::string& scenario, bool answerErrorBox, DWORD timeoutMs, const std::string& program) {
     ChildResult result;
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string command = std::string("\"") + exe + "\" --child=" + scenario;
+    std::string command = "\"" + (program.empty() ? std::string(exe) : program) + "\" --child=" + scenario;
 
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE readPipe, writePipe;

@@ -16,7 +16,9 @@ struct ChildResult {
 
 // Starts "win_tests.exe --child=<scenario>", collects its output and exit code. With answerErrorBox, a watcher
 // finds the child's message box, reads its title and text and presses its button.
-ChildResult RunChild(const std::string& scenario, bool answerErrorBox = false, DWORD timeoutMs = 30000);
+// With a program path, that copy of the test program runs instead (its directory is then the run directory).
+ChildResult RunChild(const std::string& scenario, bool answerErrorBox = false, DWORD timeoutMs = 30000,
+                     const std::string& program = "");
 
 // Registers a scenario that RunChild can start; use CHILD_SCENARIO at namespace scope in any test file.
 bool RegisterChildScenario(const char* name, void (*body)());

@@ -1,0 +1,167 @@
+// The program's life in a child process: start-up without network (server version empty, 删除桌面图标 hidden,
+// work lock created), the close guard while busy (its message answered from outside), and the end with exit
+// code 0. These need every runtime command the start-up calls; a build that lacks one reports the test skipped.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "app/shell/globals.h"
+#include "app/shell/main_window.h"
+#include "app/shell/startup.h"
+#include "runtime/errors.h"
+#include "runtime/frame.h"
+#include "runtime/memory.h"
+#include "tests/win/child_process.h"
+#include "tests/win/ui/ui_test_form.h"
+
+namespace app {
+namespace {
+
+void Say(const std::string& s) {
+    std::printf("%s\n", s.c_str());
+    std::fflush(stdout);
+}
+
+HWND WaitForMainWindow() {
+    for (int i = 0; i < 600; ++i) {
+        if (HWND hwnd = FindWindowA("PexoWindow", "Quen - Pexo相册图片批量下载")) return hwnd;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// Reads a text property from this (worker) thread: the read is carried out on the window thread.
+std::string ReadCaption(uint32_t control) {
+    rt::PropertyValue v = rt::ReadProperty(kMainWindowId, control, 8, -1);
+    char* text = reinterpret_cast<char*>(uintptr_t(uint64_t(v.high) << 32 | v.low));
+    std::string s = text ? text : "";
+    rt::MemFree(text);
+    return s;
+}
+
+// A port nothing listens on: the server-version fetch fails at once.
+void WithoutNetwork() { SetEnvironmentVariableA("PEXO_UPDATE_ROOT", "http://127.0.0.1:9"); }
+
+CHILD_SCENARIO("startup-no-network") {
+    rt::SetErrorHook(&uitest::PrintFatal);
+    WithoutNetwork();
+    std::thread watcher([] {
+        HWND main = WaitForMainWindow();
+        if (!main) return Say("no window");
+        Say("server=[" + ReadCaption(form::服务器) + "]");
+        Say("local=[" + ReadCaption(form::本地) + "]");
+        Say("delete-item-visible=" + std::to_string(rt::ReadProperty(kMainWindowId, form::删除桌面图标, 3, -1).low));
+        Say("create-item-visible=" + std::to_string(rt::ReadProperty(kMainWindowId, form::创建桌面图标, 3, -1).low));
+        Say("work-lock=" + std::string(workLock != 0 ? "set" : "zero"));
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string engine = std::string(self).substr(0, std::string(self).rfind('\\')) + "\\SkinH_EL.dll";
+        DWORD attributes = GetFileAttributesA(engine.c_str());
+        Say("engine-hidden=" + std::to_string(attributes != INVALID_FILE_ATTRIBUTES && (attributes & 2)));
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    });
+    watcher.detach();
+    std::exit(AppEntry() + 100);  // not reached: the destruction handler ends the program
+}
+
+CHILD_SCENARIO("close-guard-busy") {
+    rt::SetErrorHook(&uitest::PrintFatal);
+    WithoutNetwork();
+    std::thread watcher([] {
+        HWND main = WaitForMainWindow();
+        if (!main) return Say("no window");
+        busy = 1;
+        SendMessageA(main, WM_CLOSE, 0, 0);  // returns once the message box is answered
+        Say(std::string("after-busy-close=") + (IsWindow(main) ? "open" : "closed"));
+        busy = 0;
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    });
+    watcher.detach();
+    std::exit(AppEntry() + 100);
+}
+
+// Runs a scenario from a copy of the test program in a directory of its own: the start-up writes the skin
+// engine library into the program's directory, which must not stay beside the test program.
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH], self[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        directory = std::string(temp) + "pexo-startup-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(directory.c_str(), nullptr);
+        program = directory + "\\pexo_startup_test.exe";
+        ASSERT_TRUE(CopyFileA(self, program.c_str(), FALSE));
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::string path = directory + "\\" + entry.cFileName;
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            } while (FindNextFileA(search, &entry));
+            FindClose(search);
+        }
+        RemoveDirectoryA(directory.c_str());
+    }
+    rt::ChildResult Run(const char* scenario, bool answerBox) { return rt::RunChild(scenario, answerBox, 30000, program); }
+
+    std::string directory, program;
+};
+
+// The runtime commands the start-up needs may not all be part of this build yet: the name of a missing one.
+std::string MissingCommand(const rt::ChildResult& r) {
+    size_t at = r.output.find("fatal:命令不可用");
+    return at == std::string::npos ? "" : r.output.substr(at + 6);
+}
+
+TEST_F(StartUp, WithoutNetworkTheServerVersionIsEmptyAndClosingEndsWithExitCodeZero) {
+    rt::ChildResult r = Run("startup-no-network", false);
+    if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
+    EXPECT_NE(r.output.find("server=[]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("local=[V1.0]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("delete-item-visible=0"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("create-item-visible=1"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("work-lock=set"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("engine-hidden=1"), std::string::npos) << "the engine library written, hidden";
+    EXPECT_EQ(r.output.find("fatal:"), std::string::npos) << r.output;
+    EXPECT_EQ(r.exitCode, 0u);
+}
+
+TEST_F(StartUp, AnEngineFileAlreadyThereIsNeitherExaminedNorReplaced) {
+    std::string engine = directory + "\\SkinH_EL.dll";
+    FILE* f = std::fopen(engine.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a library", f);
+    std::fclose(f);
+    rt::ChildResult r = Run("startup-no-network", false);
+    if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
+    EXPECT_NE(r.output.find("fatal:无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("server="), std::string::npos) << "the window is never shown";
+    EXPECT_EQ(r.exitCode, DWORD(-1));
+    char content[32] = {};
+    f = std::fopen(engine.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::fread(content, 1, sizeof content - 1, f);
+    std::fclose(f);
+    EXPECT_STREQ(content, "not a library");
+}
+
+TEST_F(StartUp, CloseGuardRefusesWhileBusyWithItsMessage) {
+    rt::ChildResult r = Run("close-guard-busy", true);
+    if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
+    EXPECT_EQ(r.boxTitle, "提示");
+    EXPECT_EQ(r.boxText, "程序正忙，请稍后再关闭。");
+    EXPECT_NE(r.output.find("after-busy-close=open"), std::string::npos) << r.output;
+    EXPECT_EQ(r.exitCode, 0u) << "closing once idle ends the program normally";
+}
+
+}  // namespace
+}  // namespace app
