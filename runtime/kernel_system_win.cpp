@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "ui/window_layer.h"
 #include "runtime/args.h"
 #include "runtime/kernel_commands.h"
 #include "runtime/kernel_system.h"
@@ -198,8 +199,7 @@ void DoEvents(Value*, int32_t, Value*) {
             PostQuitMessage(int(msg.wParam));
             break;
         }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        ui::DispatchMessageLikeLoop(&msg);
     }
 }
 

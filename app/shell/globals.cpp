@@ -1,7 +1,7 @@
 // Creation and teardown of the application's global variables.
 #include "app/shell/globals.h"
 
-#include "app/shell/library_calls.h"
+#include "runtime/library_commands.h"
 #include "runtime/call.h"
 #include "runtime/memory.h"
 

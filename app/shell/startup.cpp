@@ -8,7 +8,7 @@
 #include "app/shell/addresses.h"
 #include "app/shell/globals.h"
 #include "app/shell/handler_table.h"
-#include "app/shell/library_calls.h"
+#include "runtime/library_commands.h"
 #include "app/shell/main_window.h"
 #include "app/shell/skin.h"
 #include "runtime/application.h"

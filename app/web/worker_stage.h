@@ -1,0 +1,34 @@
+// Worker stages and the responsive delay: ten identical workers take numbered items under workLock while the
+// window thread waits, processing its window messages, until the tenth has ended.
+#pragma once
+
+#include <cstdint>
+
+namespace app {
+
+using WorkerRoutine = int32_t (*)(int32_t);
+constexpr int32_t kStageWorkers = 10;
+
+// Waits the given microseconds on a waitable timer while dispatching window messages. With a wake event it
+// also returns as soon as that event is set.
+void ResponsiveDelay(int64_t microseconds, void* wakeEvent = nullptr);
+
+// Sets nextIndex and finishedWorkers to 0, starts ten workers on the routine and waits, responsive, until all
+// ten have finished. A worker that cannot be started counts as finished, so the wait always ends.
+void RunWorkerStage(WorkerRoutine routine);
+
+// The next item number for a worker: 1 .. count, or 0 when every item is taken.
+int32_t TakeNextItem(int32_t count);
+// Every way out of a worker passes here: counts it as finished; the tenth wakes the waiting stage.
+int32_t FinishWorker();
+
+// workLock held for the scope of the object.
+class WorkLockHold {
+public:
+    WorkLockHold();
+    ~WorkLockHold();
+    WorkLockHold(const WorkLockHold&) = delete;
+    WorkLockHold& operator=(const WorkLockHold&) = delete;
+};
+
+}  // namespace app
