@@ -35,7 +35,7 @@ private:
 };
 
 // FUZZ_CHECK(condition) << "details"; the details are only evaluated when the condition fails.
-#define FUZZ_CHECK(condition) \
+#define FUZZ_CHECK(condition)                                                            \
     for (bool fuzzHolds_ = static_cast<bool>(condition); !fuzzHolds_; fuzzHolds_ = true) \
     ::fuzz::Failure(__FILE__, __LINE__, #condition).stream()
 

@@ -16,7 +16,7 @@ namespace {
 using namespace rt;
 using fuzz::Quote;
 
-constexpr uint32_t kFormatTags[] = {kTagByte, kTagShort, kTagInt,      kTagLong,  kTagFloat,     kTagDouble,
+constexpr uint32_t kFormatTags[] = {kTagByte, kTagShort,    kTagInt,  kTagLong,  kTagFloat,     kTagDouble,
                                     kTagBool, kTagDateTime, kTagText, kTagBytes, kTagSubProgram};
 
 bool IsPointerTag(uint32_t tag) { return tag == kTagText || tag == kTagBytes; }
@@ -48,8 +48,8 @@ public:
         const std::string actual = ActualContents();
         FUZZ_CHECK(actual == contents_) << "after " << after << ": file " << Quote(actual) << ", expected "
                                         << Quote(contents_);
-        FUZZ_CHECK(ActualPosition() == position_) << "after " << after << ": position " << ActualPosition()
-                                                  << ", expected " << position_;
+        FUZZ_CHECK(ActualPosition() == position_)
+            << "after " << after << ": position " << ActualPosition() << ", expected " << position_;
     }
     // Takes over what a write left, after checking it only touched the bytes from `from` on.
     void Accept(size_t from, const char* after) {

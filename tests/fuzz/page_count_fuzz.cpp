@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (char c : digits) lastIndex = std::min<int64_t>(lastIndex * 10 + (c - '0'), INT32_MAX);  // reading saturates
     const int64_t expected = std::clamp<int64_t>(lastIndex + 1, 1, app::kMaxIndexPages);
     const std::string linked = page + "/" + digits + kMarker;
-    FUZZ_CHECK(CountOf(linked) == expected) << Quote(linked) << " gives " << CountOf(linked) << ", expected " << expected;
+    FUZZ_CHECK(CountOf(linked) == expected)
+        << Quote(linked) << " gives " << CountOf(linked) << ", expected " << expected;
     return 0;
 }

@@ -91,8 +91,8 @@ void CheckPattern(size_t index, const std::string& text) {
             << "pattern " << kScrapingPatterns[index] << " match " << i << " at " << record.entries[0].offset << "+"
             << record.entries[0].length << ", expected " << start << "+" << length << " in " << Quote(text);
         int32_t position = -1;
-        Text matched = TextResult(CallLibrary(kRegexCommands[kRegexMatchText].fn, match, text.c_str(),
-                                              Ref{&position, kTagInt}));
+        Text matched =
+            TextResult(CallLibrary(kRegexCommands[kRegexMatchText].fn, match, text.c_str(), Ref{&position, kTagInt}));
         FUZZ_CHECK(matched.str() == text.substr(start, length) && position == int32_t(start))
             << Quote(matched.str()) << " at " << position;
         CallLibrary(kRegexCommands[kRegexMatchFree].fn, match);

@@ -22,14 +22,15 @@ using fuzz::Quote;
 const Value kOmitted{0, 0, kTagOmitted};
 
 Value NumberArgument(FuzzedDataProvider& tape, int32_t near) {
-    static const double kAwkwardReals[] = {std::nan(""), HUGE_VAL, -HUGE_VAL, 1e300, -1e300, 2147483648.0,
-                                           -2147483649.0, 4294967297.0, 0.9, -0.9, -0.0, 1e-310};
+    static const double kAwkwardReals[] = {std::nan(""),  HUGE_VAL,     -HUGE_VAL, 1e300, -1e300, 2147483648.0,
+                                           -2147483649.0, 4294967297.0, 0.9,       -0.9,  -0.0,   1e-310};
     switch (tape.ConsumeIntegralInRange(0, 15)) {
         case 1: return kOmitted;
         case 2: return Value::Int(tape.ConsumeIntegral<int32_t>());
         case 3: return Value::Long(tape.ConsumeIntegral<int64_t>());
         case 4: return Value::Double(tape.ConsumeFloatingPoint<double>());
-        case 5: return Value::Double(kAwkwardReals[tape.ConsumeIntegralInRange<size_t>(0, std::size(kAwkwardReals) - 1)]);
+        case 5:
+            return Value::Double(kAwkwardReals[tape.ConsumeIntegralInRange<size_t>(0, std::size(kAwkwardReals) - 1)]);
         case 6: return Value::Double(tape.ConsumeIntegralInRange(-2, near + 2) + tape.ConsumeProbability<double>());
         case 7: {
             float f = tape.ConsumeFloatingPoint<float>();
@@ -156,7 +157,8 @@ void CheckCutting(const std::string& text, FuzzedDataProvider& tape) {
 
     const Value start = NumberArgument(tape, length), take = NumberArgument(tape, length);
     const int64_t from = int64_t(IntegerOf(start)) - 1;
-    const std::string mid = from >= 0 && from < length ? text.substr(size_t(from), size_t(std::clamp(IntegerOf(take), 0, length))) : "";
+    const std::string mid =
+        from >= 0 && from < length ? text.substr(size_t(from), size_t(std::clamp(IntegerOf(take), 0, length))) : "";
     FUZZ_CHECK(TextOf(CallKernel(kMidText, text.c_str(), start, take), "MidText") == mid)
         << Describe(start) << " " << Describe(take);
 }
@@ -178,8 +180,8 @@ void CheckFinding(const std::string& text, const std::string& sub, FuzzedDataPro
         }
     }
     const int32_t found = IntOf(CallKernel(kFindText, text.c_str(), sub.c_str(), start, flag), "FindText");
-    FUZZ_CHECK(found == expected) << "FindText(" << Quote(text) << ", " << Quote(sub) << ", " << Describe(start)
-                                  << ", " << ignoreCase << ") = " << found << ", expected " << expected;
+    FUZZ_CHECK(found == expected) << "FindText(" << Quote(text) << ", " << Quote(sub) << ", " << Describe(start) << ", "
+                                  << ignoreCase << ") = " << found << ", expected " << expected;
 
     const Value limitArg = NumberArgument(tape, int32_t(text.size()));
     const size_t limit = limitArg.Omitted() ? text.size() : OffsetOf(limitArg, text.size());
@@ -192,12 +194,14 @@ void CheckFinding(const std::string& text, const std::string& sub, FuzzedDataPro
     const int32_t foundLast =
         IntOf(CallKernel(kFindTextReverse, text.c_str(), sub.c_str(), limitArg, flag), "FindTextReverse");
     FUZZ_CHECK(foundLast == last) << "FindTextReverse(" << Quote(text) << ", " << Quote(sub) << ", "
-                                  << Describe(limitArg) << ", " << ignoreCase << ") = " << foundLast
-                                  << ", expected " << last;
+                                  << Describe(limitArg) << ", " << ignoreCase << ") = " << foundLast << ", expected "
+                                  << last;
 }
 
 // ReplaceSubtext agrees with replacing, one after another, the occurrences FindText reports.
-void CheckReplacing(const std::string& text, const std::string& old, const Value& replacement,
+void CheckReplacing(const std::string& text,
+                    const std::string& old,
+                    const Value& replacement,
                     FuzzedDataProvider& tape) {
     const Value start = NumberArgument(tape, int32_t(text.size())), countArg = NumberArgument(tape, 3);
     const Value caseSensitiveArg = FlagArgument(tape);
@@ -211,7 +215,8 @@ void CheckReplacing(const std::string& text, const std::string& old, const Value
         expected.clear();
         size_t copied = 0, next = from;
         while (count != 0) {
-            const int32_t at = CallKernel(kFindText, text.c_str(), old.c_str(), int32_t(next + 1), !caseSensitive).AsInt();
+            const int32_t at =
+                CallKernel(kFindText, text.c_str(), old.c_str(), int32_t(next + 1), !caseSensitive).AsInt();
             if (at == -1) break;
             expected.append(text, copied, size_t(at - 1) - copied).append(newText);
             copied = next = size_t(at - 1) + old.size();
@@ -219,13 +224,12 @@ void CheckReplacing(const std::string& text, const std::string& old, const Value
         }
         expected.append(text, copied);
     }
-    const std::string replaced = TextOf(
-        CallKernel(kReplaceSubtext, text.c_str(), old.c_str(), replacement, start, countArg, caseSensitiveArg),
-        "ReplaceSubtext");
-    FUZZ_CHECK(replaced == expected) << "ReplaceSubtext(" << Quote(text) << ", " << Quote(old) << ", "
-                                     << Quote(newText) << ", " << Describe(start) << ", " << Describe(countArg)
-                                     << ", " << caseSensitive << ") = " << Quote(replaced) << ", expected "
-                                     << Quote(expected);
+    const std::string replaced =
+        TextOf(CallKernel(kReplaceSubtext, text.c_str(), old.c_str(), replacement, start, countArg, caseSensitiveArg),
+               "ReplaceSubtext");
+    FUZZ_CHECK(replaced == expected) << "ReplaceSubtext(" << Quote(text) << ", " << Quote(old) << ", " << Quote(newText)
+                                     << ", " << Describe(start) << ", " << Describe(countArg) << ", " << caseSensitive
+                                     << ") = " << Quote(replaced) << ", expected " << Quote(expected);
     if (IntegerOf(countArg, -1) == 0) FUZZ_CHECK(replaced == text) << "count 0 must leave the text unchanged";
 
     const Value at = NumberArgument(tape, int32_t(text.size())), removed = NumberArgument(tape, int32_t(text.size()));
