@@ -1,12 +1,18 @@
-# Native build (Linux g++): the platform-free code, its tests, the tools that run on the host.
-find_package(GTest REQUIRED)
+# Native build (Linux): the platform-free code, its tests, the tools that run on the host. With PEXO_FUZZ
+# (clang) the platform-free code and the fuzz targets only.
 find_package(Threads REQUIRED)
-find_package(JPEG REQUIRED)
 
 option(PEXO_SANITIZE "build with address and undefined-behaviour sanitizers" OFF)
 if(PEXO_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
+endif()
+
+option(PEXO_FUZZ "build the libFuzzer targets of tests/fuzz instead of the tests and tools (clang)" OFF)
+if(PEXO_FUZZ)
+    # Undefined behaviour must stop the run, so that libFuzzer keeps the input as a crash.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
 endif()
 
 # Boost.Regex header-only; the native build uses the C traits in place of the Win32 ones.
@@ -31,6 +37,14 @@ else()
     add_library(pexo_app INTERFACE)
     target_link_libraries(pexo_app INTERFACE pexo_runtime)
 endif()
+
+if(PEXO_FUZZ)
+    include(cmake/fuzz.cmake)
+    return()
+endif()
+
+find_package(GTest REQUIRED)
+find_package(JPEG REQUIRED)
 
 enable_testing()
 file(GLOB_RECURSE native_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/native/*.cpp")

@@ -49,7 +49,7 @@ struct PropertyValue {
 
 // The helper table, in slot order. How hidden arguments travel is ours to choose: they are ordinary ones.
 struct HelperTable {
-    [[noreturn]] void (*errorReport)(int32_t number);                                    // 0
+    void (*errorReport)(int32_t number);                                                 // 0: never returns
     void* (*callDllCommand)(int32_t index);                                              // 1: binds, gives the address
     Value (*callLibraryCommand)(CommandFn fn, int32_t argc, Value* args);                // 2
     Value (*callKernelCommand)(CommandFn fn, int32_t argc, Value* args);                 // 3
@@ -59,7 +59,7 @@ struct HelperTable {
     void* (*memAlloc)(int32_t size);                                                     // 6
     void* (*memRealloc)(void* p, int32_t size);                                          // 7
     void (*memFree)(void* p);                                                            // 8
-    [[noreturn]] void (*exitProgram)(int32_t code);                                      // 9
+    void (*exitProgram)(int32_t code);                                                   // 9: never returns
     void (*runMessageLoop)();                                                            // 10
     void (*loadStartWindow)(uint32_t windowId);                                          // 11
     Value (*misc)(int32_t operation, int32_t argc, Value* args);                         // 12

@@ -57,14 +57,19 @@ void MemoryFile::Delete(int64_t n) {
     position_ = length_;
 }
 
+namespace {
+bool EndsLine(uint8_t c) { return c == '\n' || c == 0 || c == 0x1A; }
+}  // namespace
+
 std::string MemoryFile::ReadLine() {
     int32_t start = position_;
     int32_t i = start;
     while (i < length_) {
         uint8_t c = data_[i];
-        if (c == '\n' || c == 0 || c == 0x1A) break;
-        // A lead byte takes its trail byte with it; a lead byte that ends the file stands alone.
-        i += (c >= 0x80 && i + 1 < length_) ? 2 : 1;
+        if (EndsLine(c)) break;
+        // A lead byte takes its trail byte with it. A lead byte that ends the file, or one followed by a line
+        // end (never a GBK trail byte), stands alone: a malformed character must not swallow the line end.
+        i += (c >= 0x80 && i + 1 < length_ && !EndsLine(data_[i + 1])) ? 2 : 1;
     }
     std::string line(reinterpret_cast<const char*>(data_ + start), size_t(i - start));
     position_ = (i < length_ && data_[i] == '\n') ? i + 1 : i;

@@ -39,7 +39,8 @@ public:
     // Removes the n bytes after the position (fewer when the file ends sooner); the position ends at the new end.
     void Delete(int64_t n);
     // One line from the position: it ends at LF (consumed), at NUL or 0x1A (left in place), or at the end of the
-    // file. A double-byte character is never split, so its trail byte never ends a line. A final CR is dropped.
+    // file. A double-byte character is never split, so its trail byte never ends a line; a lead byte directly
+    // before LF, NUL or 0x1A stands alone, so the line never holds one. A final CR is dropped.
     std::string ReadLine();
 
 private:

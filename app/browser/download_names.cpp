@@ -18,11 +18,18 @@ bool IsReservedDeviceName(const std::string& name) {
            stem[3] >= '1' && stem[3] <= '9';
 }
 
+// A GBK trail byte: 0x40 to 0xFE but 0x7F. Only such a byte pairs with a lead byte; '/' or ':' after a stray
+// lead byte must still be replaced.
+bool IsTrailByte(char c) {
+    auto b = static_cast<unsigned char>(c);
+    return b >= 0x40 && b <= 0xFE && b != 0x7F;
+}
+
 std::string MakeSafe(const std::string& raw) {
     std::string name;
     for (size_t i = 0; i < raw.size(); ++i) {
         auto c = static_cast<unsigned char>(raw[i]);
-        if (c >= 0x81 && c <= 0xFE && i + 1 < raw.size()) {
+        if (c >= 0x81 && c <= 0xFE && i + 1 < raw.size() && IsTrailByte(raw[i + 1])) {
             name += raw[i];  // a GBK character: lead and trail byte together
             name += raw[++i];
         } else if (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) || c >= 0x80) {

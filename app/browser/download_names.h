@@ -9,7 +9,8 @@ namespace app {
 // The address's last path component with its query and fragment cut, made safe: \ / : * ? " < > | and control
 // bytes become "_", trailing dots and spaces are trimmed, a reserved device name (CON, PRN, AUX, NUL,
 // COM1-COM9, LPT1-LPT9, with or without an extension) gets a leading "_", an empty name becomes "picture".
-// Double-byte GBK characters stay whole (a trail byte 0x5C is not a backslash).
+// Double-byte GBK characters stay whole (a trail byte 0x5C is not a backslash); a lead byte not followed by a
+// valid trail byte (0x40-0xFE but 0x7F) is no character and becomes "_".
 Text PictureBaseName(const Text& url);
 
 // The dup-th candidate for base: base itself for 0; else "(dup)" before the first ".", or at the end when

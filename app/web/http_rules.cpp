@@ -1,6 +1,8 @@
 // URL rules, header completion and Set-Cookie parsing, built from the kernel's text commands.
 #include "app/web/http_rules.h"
 
+#include <string>
+
 namespace app {
 
 namespace {
@@ -32,16 +34,22 @@ int32_t UrlPort(const Text& url) {
     Text host = UrlHost(url, true);
     int32_t colon = FindText(host, ":");
     if (colon == -1) return 80;
-    return int32_t(ToNumber(MidText(host, colon + 1, TextLength(host) - colon)));
+    // ToInteger truncates toward zero and holds a number past the integer range at its bound.
+    double port = ToNumber(MidText(host, colon + 1, TextLength(host) - colon));
+    return rt::CallKernel(rt::kToInteger, port).AsInt();
 }
 
 Text CompleteRequestHeaders(const Text& headers, const Text& url, bool isPost, const Text& postData) {
+    // The names are looked for in the caller's text only, and the Referer value is kept to one line: an address
+    // taken from a page must neither suppress a default line nor smuggle in a header line of its own.
+    auto lacks = [&](const char* name) { return FindText(headers, name, 1, true) == -1; };
+    std::string referer = url.c_str();
+    std::erase_if(referer, [](char c) { return c == '\r' || c == '\n'; });
     std::string text = headers.c_str();
-    auto lacks = [&](const char* name) { return FindText(Text::Copy(text), name, 1, true) == -1; };
     if (lacks("Accept: "))
         text += "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
                 "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
-    if (lacks("Referer: ")) text += std::string("Referer: ") + url.c_str() + "\r\n";
+    if (lacks("Referer: ")) text += "Referer: " + referer + "\r\n";
     if (lacks("Accept-Language: ")) text += "Accept-Language: zh-cn\r\n";
     if (isPost && !postData.empty()) {
         if (lacks("Content-Type: ")) text += "Content-Type: application/x-www-form-urlencoded\r\n";

@@ -11,12 +11,12 @@ namespace app {
 Text UrlHost(const Text& url, bool keepPort);
 // From the first "/" after the host part to the end, query included; "/" when there is none.
 Text UrlPath(const Text& url);
-// The number after the first ":" of the host part (truncated toward zero), else 80.
+// The number after the first ":" of the host part (truncated toward zero, held within the 32-bit range), else 80.
 int32_t UrlPort(const Text& url);
 
-// The caller's header text completed with Accept, Referer (the URL as passed) and Accept-Language lines when
-// their names do not already occur (case-insensitive), and for POST with a non-empty body Content-Type (when
-// missing) and Content-Length.
+// The caller's header text completed with Accept, Referer (the URL as passed, less any CR and LF) and
+// Accept-Language lines when their names do not already occur in the caller's text (case-insensitive), and for
+// POST with a non-empty body Content-Type (when missing there) and Content-Length.
 Text CompleteRequestHeaders(const Text& headers, const Text& url, bool isPost, const Text& postData);
 
 // One response header line: when it carries "Set-Cookie: " (any case), the cookie name (before the first

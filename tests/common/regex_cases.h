@@ -11,6 +11,7 @@
 #include "runtime/call.h"
 #include "runtime/library_commands.h"
 #include "runtime/memory.h"
+#include "tests/common/scraping_patterns.h"
 
 namespace rt {
 namespace regex_cases {
@@ -69,15 +70,6 @@ private:
 inline Value SearchAll(RegexVar& re, const char* text) {
     return CallLibrary(kRegexCommands[kRegexSearchAll].fn, re.ref(), text);
 }
-
-// The five scraping patterns exactly as the program compiles them (case-insensitive).
-constexpr const char* kScrapingPatterns[] = {
-    R"((?<=purl\:").*?(?="))",
-    R"((?<=pname\:").*?(?="))",
-    R"((?<=pnum\:").*?(?="))",
-    R"((?<=psrc\:").*?(?="))",
-    R"((?<=id\="forimgs").*?(?=\/div))",
-};
 
 TEST(RegexSearch, FindsEveryMatchWithOffsetsFromTheTextStart) {
     RegexVar re;

@@ -35,6 +35,16 @@ TEST(PictureBaseNames, GbkCharactersStayWhole) {
     EXPECT_EQ(Base("http://h/a\xB0"), "a_");
 }
 
+TEST(PictureBaseNames, LeadByteWithoutATrailByteShieldsNothing) {
+    // A lead byte used to pair with whatever followed it, keeping ':', control bytes or a final dot in the name.
+    EXPECT_EQ(Base("http://h/a\xB0:b.jpg"), "a__b.jpg");
+    EXPECT_EQ(Base("http://h/\xD0\x02~"), "__~");
+    EXPECT_EQ(Base("http://h/a\x81."), "a_");
+    EXPECT_EQ(Base("http://h/a\x81\x7F.jpg"), "a__.jpg");
+    // Real trail bytes, 0x40 to 0xFE, still pair.
+    EXPECT_EQ(Base("http://h/\x81\x40\xFE\xFE.jpg"), "\x81\x40\xFE\xFE.jpg");
+}
+
 TEST(NumberedNames, NumberBeforeTheFirstDotOrAtTheEnd) {
     EXPECT_EQ(Numbered("a.jpg", 0), "a.jpg");
     EXPECT_EQ(Numbered("a.jpg", 1), "a(1).jpg");

@@ -299,15 +299,33 @@ TEST_F(MemoryFileCommands, ReadLineStopsInFrontOfNulAndEndOfText) {
 }
 
 TEST_F(MemoryFileCommands, ReadLineKeepsDoubleByteCharactersWhole) {
-    // "中" (D6 D0) straddles the 512-byte mark; a lead byte whose trail is LF takes the LF with it.
+    // "中" (D6 D0) straddles the 512-byte mark; 0x95 0x5C is one character whose trail byte is a backslash.
     std::string longLine(511, 'a');
-    ASSERT_TRUE(Put(longLine + "\xD6\xD0\r\n" "\xB0\n" "x\nlast\xB0"));
+    ASSERT_TRUE(Put(longLine + "\xD6\xD0\r\n" "\x95\x5C\n" "last\xB0"));
     Rewind();
     EXPECT_EQ(Line(), longLine + "\xD6\xD0");
-    EXPECT_EQ(Line(), "\xB0\nx");
+    EXPECT_EQ(Line(), "\x95\x5C");
     // A lead byte that ends the file stands alone.
     EXPECT_EQ(Line(), "last\xB0");
     EXPECT_TRUE(AtEnd(false));
+}
+
+TEST_F(MemoryFileCommands, ReadLineNeverTakesALineEndForATrailByte) {
+    // A stray lead byte directly before LF used to take the LF as its trail byte, merging two lines into one that
+    // held the LF; before NUL the line came back cut short at the NUL while the position had passed it.
+    ASSERT_TRUE(Put("Set-Cookie: a=1\xB0\nSet-Cookie: b=2"));
+    Rewind();
+    EXPECT_EQ(Line(), "Set-Cookie: a=1\xB0");
+    EXPECT_EQ(Line(), "Set-Cookie: b=2");
+    for (char terminator : {'\0', '\x1A'}) {
+        Rewind();
+        ASSERT_TRUE(CallKernel(kDeleteData, file_, 100).AsInt());
+        ASSERT_TRUE(Put("c\xE3"s + terminator + "d"));
+        Rewind();
+        EXPECT_EQ(Line(), "c\xE3");
+        EXPECT_EQ(Position(), 2);  // in front of the terminator
+        EXPECT_TRUE(AtEnd(true));
+    }
 }
 
 TEST_F(MemoryFileCommands, DeleteDataRemovesWhatFollowsAndEndsAtTheNewEnd) {

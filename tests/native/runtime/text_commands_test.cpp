@@ -1,9 +1,11 @@
 // Kernel text, number and byte-set commands called through the frame: positions, GBK stepping, case, empties.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "runtime/args.h"
 #include "runtime/call.h"
 
 namespace rt {
@@ -211,6 +213,24 @@ TEST(ToInteger, ConvertsEachType) {
     dateTime.tag = kTagDateTime;
     EXPECT_EQ(IntOf(kToInteger, dateTime), 0);
     EXPECT_EQ(IntOf(kToInteger, Bytes::Copy("12", 2)), 0);
+}
+
+TEST(NumericArguments, RealsPastTheIntegerRangeHoldAtItsBoundsAndNaNReadsAsZero) {
+    // Converting such a real to an integer was undefined; 3e9 came out as a negative count.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(TextOf(kLeftText, "abc", 3e9), "abc");
+    EXPECT_EQ(TextOf(kRightText, "abc", 1e300), "abc");
+    EXPECT_TRUE(IsNullText(kLeftText, "abc", -1e300));
+    EXPECT_TRUE(IsNullText(kLeftText, "abc", nan));
+    EXPECT_TRUE(IsNullText(kMidText, "abc", nan, 2));
+    EXPECT_EQ(IntOf(kFindText, "abcabc", "c", -1e300), 3);
+    EXPECT_EQ(IntOf(kFindText, "abcabc", "c", HUGE_VAL), -1);
+    const Value reals[] = {Value::Double(1e300), Value::Double(-HUGE_VAL), Value::Double(nan), Value::Double(-0.9)};
+    EXPECT_EQ(ArgInt(1, &reals[0], 0), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(ArgLong(1, &reals[0], 0), std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(ArgLong(1, &reals[1], 0), std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(ArgInt(1, &reals[2], 0), 0);
+    EXPECT_EQ(ArgInt(1, &reals[3], 0), 0);
 }
 
 TEST(ToInteger, ReadsFoldedDecimalText) {

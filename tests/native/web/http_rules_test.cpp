@@ -37,6 +37,14 @@ TEST(UrlRules, GbkUserNameInPathStaysRawBytes) {
     EXPECT_EQ(UrlPort(T("http://h:8x1/")), 8);
 }
 
+TEST(UrlRules, PortPastTheIntegerRangeHoldsAtItsBound) {
+    // The number was converted to an integer without a range check, which is undefined past the range.
+    EXPECT_EQ(UrlPort(T("http://h:99999999999/")), 2147483647);
+    EXPECT_EQ(UrlPort(T("http://h:1e999/")), 2147483647);
+    EXPECT_EQ(UrlPort(T("http://h:-5e20")), -2147483647 - 1);
+    EXPECT_EQ(UrlPort(T("http://h:65535.9/")), 65535);
+}
+
 TEST(HeaderCompletion, DefaultsInOrderForAPlainGet) {
     Text h = CompleteRequestHeaders(Text(), T("http://h/p"), false, Text());
     EXPECT_EQ(h.str(),
@@ -48,6 +56,13 @@ TEST(HeaderCompletion, DefaultsInOrderForAPlainGet) {
 TEST(HeaderCompletion, LowerCaseAcceptSuppressesOnlyTheAcceptLine) {
     Text h = CompleteRequestHeaders(T("accept: */*\r\n"), T("http://h/"), false, Text());
     EXPECT_EQ(h.str(), "accept: */*\r\nReferer: http://h/\r\nAccept-Language: zh-cn\r\n");
+}
+
+TEST(HeaderCompletion, AddressInTheRefererLineStaysOneLineAndHidesNoDefault) {
+    // An address taken from a page used to go into the Referer line as it was: its CR LF started a header line of
+    // its own, and a default name in it suppressed that default line.
+    Text h = CompleteRequestHeaders(T("Accept: */*\r\n"), T("http://h/a\r\nAccept-Language: en\nX: 1"), false, Text());
+    EXPECT_EQ(h.str(), "Accept: */*\r\nReferer: http://h/aAccept-Language: enX: 1\r\nAccept-Language: zh-cn\r\n");
 }
 
 TEST(HeaderCompletion, PostBodyAddsTypeAndLengthEmptyBodyNeither) {
