@@ -1,0 +1,225 @@
+"""End-to-end harness: the demo album service, pexo.exe under Wine in a virtual desktop, and the UI driver.
+
+A test gets a Session: session.service (the running album service), session.program (pexo.exe started with
+PEXO_ALBUM_ROOT and PEXO_UPDATE_ROOT pointing at the service) and session.driver (one ui-driver.exe in
+script mode: session.driver("attach") sends one command and returns its result line).
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+import xml.sax.saxutils as sax
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SERVICE = os.path.join(ROOT, "build/native/tools/album-service/album-service")
+PEXO = os.path.join(ROOT, "build/windows/pexo.exe")
+DRIVER = os.path.join(ROOT, "build/windows/ui-driver.exe")
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+TITLE = "Quen - Pexo相册图片批量下载"
+
+
+def wine_env(display):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": os.environ.get("PEXO_WINEPREFIX", os.path.join(ROOT, ".cache/wineprefix")),
+        "WINEDEBUG": "-all",
+        "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        "LANG": "zh_CN.UTF-8",
+        "LC_ALL": "zh_CN.UTF-8",
+        "DISPLAY": display,
+    })
+    return env
+
+
+def to_windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def q(text):
+    """A text as the driver's command language quotes it."""
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Service:
+    """The demo album service on a free port."""
+
+    def __init__(self, *options):
+        self.log = tempfile.NamedTemporaryFile(prefix="album-service-", suffix=".log", delete=False).name
+        self.process = subprocess.Popen([SERVICE, "--port", "0", "--log", self.log, *options],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        line = self.process.stdout.readline().strip()
+        check(line.startswith("listening on 127.0.0.1:"), "album service did not start: %r" % line)
+        self.port = int(line.rsplit(":", 1)[1])
+        self.root = "http://127.0.0.1:%d/" % self.port
+        self.options = options
+
+    def manifest(self):
+        out = subprocess.run([SERVICE, *self.options, "--dump-manifest"], capture_output=True, text=True,
+                             check=True).stdout
+        return json.loads(out)
+
+    def requests(self):
+        with open(self.log, "rb") as f:
+            return f.read().decode("gbk", "replace")
+
+    def stop(self):
+        self.process.send_signal(signal.SIGTERM)
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+        os.unlink(self.log)
+
+
+class Display:
+    """A private Xvfb."""
+
+    def __init__(self):
+        for number in range(90, 140):
+            if not os.path.exists("/tmp/.X%d-lock" % number):
+                break
+        self.name = ":%d" % number
+        self.process = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                break
+            time.sleep(0.05)
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+
+
+class Driver:
+    """One ui-driver.exe in script mode; each call sends a command line and returns the result line."""
+
+    def __init__(self, display, desktop, timeout_ms=20000):
+        self.process = subprocess.Popen([WINE, DRIVER, "--utf8", "--desktop", desktop, "--timeout", str(timeout_ms)],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        env=wine_env(display), text=True, encoding="utf-8", bufsize=1)
+        self.transcript = []
+
+    def __call__(self, command):
+        self.process.stdin.write(command + "\n")
+        self.process.stdin.flush()
+        line = self.process.stdout.readline().rstrip("\r\n")
+        self.transcript.append((command, line))
+        return line
+
+    def ok(self, command):
+        line = self(command)
+        check(line.startswith("ok"), "%s -> %s" % (command, line))
+        return line[3:]
+
+    def stop(self):
+        try:
+            self.process.stdin.close()
+            self.process.wait(10)
+        except Exception:
+            self.process.kill()
+
+
+class Program:
+    """pexo.exe in a Wine virtual desktop, pointed at the service."""
+
+    def __init__(self, display, service, desktop="pexo", workdir=None, extra_env=None):
+        self.workdir = workdir or tempfile.mkdtemp(prefix="pexo-run-")
+        exe = os.path.join(self.workdir, "pexo.exe")
+        if not os.path.exists(exe):
+            shutil.copy(PEXO, exe)
+        env = wine_env(display)
+        env["PEXO_ALBUM_ROOT"] = service.root
+        env["PEXO_UPDATE_ROOT"] = service.root.rstrip("/")
+        env.update(extra_env or {})
+        self.process = subprocess.Popen([WINE, "explorer", "/desktop=%s,1024x768" % desktop, exe],
+                                        env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+class Session:
+    def __init__(self, *service_options, artefacts=None):
+        self.display = Display()
+        self.service = Service(*service_options)
+        self.desktop = "pexo%d" % os.getpid()
+        self.program = Program(self.display.name, self.service, self.desktop)
+        self.artefacts = artefacts
+        # The driver joins the program's virtual desktop, which exists only once Wine has made it.
+        deadline = time.time() + 60
+        while True:
+            self.driver = Driver(self.display.name, self.desktop)
+            line = self.driver("attach \"%s\" 60000" % TITLE)
+            if line.startswith("ok"):
+                break
+            self.driver.stop()
+            check("cannot use desktop" in line and time.time() < deadline, "attach: " + line)
+            time.sleep(0.5)
+
+    def screenshot(self, name):
+        """Writes a PNG of the main window into the artefacts folder; returns its path."""
+        if not self.artefacts:
+            return None
+        bmp = os.path.join(self.artefacts, name + ".bmp")
+        self.driver.ok("screenshot main %s" % q(to_windows_path(bmp)))
+        png = bmp[:-4] + ".png"
+        subprocess.run(["convert", bmp, png], check=False)
+        if os.path.exists(png):
+            os.unlink(bmp)
+        return png
+
+    def close(self):
+        for part in (self.driver, self.program, self.service, self.display):
+            try:
+                part.stop()
+            except Exception:
+                pass
+
+
+def run_tests(tests, results_dir, suite="e2e"):
+    """Runs (name, function) pairs, each with a fresh Session made by the function itself; writes a
+    GoogleTest-style XML report so that scripts/test counts the cases."""
+    artefacts = os.path.join(results_dir, "e2e-artefacts")
+    os.makedirs(artefacts, exist_ok=True)
+    cases = []
+    for name, function in tests:
+        start = time.time()
+        print("[ RUN      ] %s.%s" % (suite, name), flush=True)
+        try:
+            function(artefacts)
+            cases.append((name, time.time() - start, None))
+            print("[       OK ] %s.%s (%.1f s)" % (suite, name, time.time() - start), flush=True)
+        except Exception as error:
+            detail = "".join(traceback.format_exception(type(error), error, error.__traceback__))
+            cases.append((name, time.time() - start, detail))
+            print("[  FAILED  ] %s.%s\n%s" % (suite, name, detail), flush=True)
+    failures = sum(1 for c in cases if c[2])
+    with open(os.path.join(results_dir, suite + ".xml"), "w", encoding="utf-8") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n<testsuites tests="%d" failures="%d">\n'
+                  '<testsuite name="%s" tests="%d" failures="%d">\n' % (len(cases), failures, suite, len(cases),
+                                                                        failures))
+        for name, seconds, detail in cases:
+            out.write('<testcase name="%s" classname="%s" time="%.2f">' % (name, suite, seconds))
+            if detail:
+                out.write('<failure message="%s"/>' % sax.escape(detail, {'"': "&quot;"}))
+            out.write("</testcase>\n")
+        out.write("</testsuite>\n</testsuites>\n")
+    return failures
