@@ -1,6 +1,7 @@
 # Native build (Linux): the platform-free code, its tests, the tools that run on the host. With PEXO_FUZZ
 # (clang) the platform-free code and the fuzz targets only.
 find_package(Threads REQUIRED)
+find_package(JPEG REQUIRED)
 
 option(PEXO_SANITIZE "build with address and undefined-behaviour sanitizers" OFF)
 if(PEXO_SANITIZE)
@@ -44,7 +45,6 @@ if(PEXO_FUZZ)
 endif()
 
 find_package(GTest REQUIRED)
-find_package(JPEG REQUIRED)
 
 enable_testing()
 file(GLOB_RECURSE native_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/native/*.cpp")
