@@ -18,5 +18,10 @@ set(PEXO_BOOST_INCLUDE "${PEXO_CACHE}/boost-include")
 
 # The main window's description is encoded at compile time (its picture-button images included), which takes
 # more constant-evaluation steps than the compiler allows by default.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(PEXO_CONSTEXPR_LIMIT "-fconstexpr-steps=2000000000")
+else()
+    set(PEXO_CONSTEXPR_LIMIT "-fconstexpr-ops-limit=4000000000")
+endif()
 set_source_files_properties("${CMAKE_SOURCE_DIR}/app/shell/main_window_form.cpp" PROPERTIES
-                            COMPILE_OPTIONS "-fconstexpr-ops-limit=4000000000")
+                            COMPILE_OPTIONS "${PEXO_CONSTEXPR_LIMIT}")
