@@ -12,6 +12,7 @@
 
 #include "runtime/call.h"
 #include "runtime/library_commands.h"
+#include "tests/win/support/http_test_server.h"
 
 namespace rt {
 namespace {
@@ -29,65 +30,25 @@ SOCKET BoundLoopbackSocket(uint16_t* port) {
     return s;
 }
 
-// One connection at a time: reads the request head, records it, answers with what the handler gives, closes.
+// The test server answering with the raw responses below; a request's head is kept as one text.
 class LocalHttpServer {
 public:
-    using Handler = std::function<std::string(const std::string& path)>;
-
-    explicit LocalHttpServer(Handler handler) : handler_(std::move(handler)) {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = BoundLoopbackSocket(&port_);
-        listen(listener_, 16);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~LocalHttpServer() {
-        closesocket(listener_);
-        thread_.join();
-        WSACleanup();
-    }
-
-    std::string Url(const std::string& rest) const { return "http://127.0.0.1:" + std::to_string(port_) + rest; }
+    explicit LocalHttpServer(std::string (*respond)(const std::string& path))
+        : server_([respond](const testing_support::ReceivedRequest& r) {
+              size_t start = r.requestLine.find(' ') + 1;
+              testing_support::Reply reply;
+              reply.raw = respond(r.requestLine.substr(start, r.requestLine.rfind(' ') - start));
+              return reply;
+          }) {}
+    std::string Url(const std::string& rest) const { return server_.Url(rest); }
     std::vector<std::string> Requests() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return requests_;
+        std::vector<std::string> heads;
+        for (const auto& r : server_.Requests()) heads.push_back(r.requestLine + "\r\n" + r.headers + "\r\n");
+        return heads;
     }
 
 private:
-    void Serve() {
-        for (;;) {
-            SOCKET client = accept(listener_, nullptr, nullptr);
-            if (client == INVALID_SOCKET) return;
-            std::string head;
-            char chunk[4096];
-            while (head.find("\r\n\r\n") == std::string::npos) {
-                int n = recv(client, chunk, sizeof chunk, 0);
-                if (n <= 0) break;
-                head.append(chunk, size_t(n));
-            }
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                requests_.push_back(head);
-            }
-            size_t pathStart = head.find(' ') + 1;
-            std::string path = head.substr(pathStart, head.find(' ', pathStart) - pathStart);
-            std::string response = handler_(path);
-            for (size_t sent = 0; sent < response.size();) {
-                int n = send(client, response.data() + sent, int(response.size() - sent), 0);
-                if (n <= 0) break;
-                sent += size_t(n);
-            }
-            shutdown(client, SD_SEND);
-            closesocket(client);
-        }
-    }
-
-    Handler handler_;
-    SOCKET listener_;
-    uint16_t port_ = 0;
-    std::thread thread_;
-    std::mutex lock_;
-    std::vector<std::string> requests_;
+    testing_support::HttpTestServer server_;
 };
 
 // A body whose every byte depends on its position, so that a lost or repeated piece shows.

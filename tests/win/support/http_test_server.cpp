@@ -127,7 +127,7 @@ void HttpTestServer::Serve(SOCKET client) {
                 }
                 goto done;
             }
-            std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonOf(reply.status) + "\r\n" +
+            std::string out = !reply.raw.empty() ? reply.raw : "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonOf(reply.status) + "\r\n" +
                               reply.extraHeaders + "Content-Length: " + std::to_string(reply.body.size()) +
                               "\r\nConnection: close\r\n\r\n" +
                               reply.body.substr(0, reply.body.size() - std::min(reply.cutShortBy, reply.body.size()));

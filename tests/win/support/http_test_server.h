@@ -27,6 +27,7 @@ struct Reply {
     bool neverAnswer = false;  // accept and read the request, then hold the connection open until stopped
     bool reset = false;        // close the connection at once without answering
     size_t cutShortBy = 0;     // announce the whole body but send this many bytes less, then close
+    std::string raw;           // when set: sent exactly as it stands (status line, headers, body), then close
 };
 
 class HttpTestServer {
