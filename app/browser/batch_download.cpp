@@ -1,5 +1,6 @@
 // Batch download: the handlers of 按钮3 and 按钮4. The download itself is not built yet.
 #include "app/shell/handler_table.h"
+#include "app/browser/batch_download.h"
 #include "app/shell/startup.h"
 
 namespace app {

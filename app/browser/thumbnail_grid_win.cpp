@@ -1,0 +1,296 @@
+// The thumbnail grid: listing an album's pictures into cells copied from the templates 画板1 and 选择框1,
+// scrolling by moving the containers, the highlight frame, the 选择 menu and its commands.
+#include "app/browser/grid_layout.h"
+#include "app/main_window_access.h"
+#include "app/shell/globals.h"
+#include "app/shell/handler_table.h"
+#include "app/web/http_request.h"
+#include "app/web/index_pages.h"
+#include "app/web/worker_stage.h"
+#include "runtime/errors.h"
+#include "runtime/library_commands.h"
+
+namespace app {
+
+namespace {
+
+constexpr int32_t kLeft = 0, kTop = 1, kHeight = 3, kVisible = 5, kDisabled = 6;
+constexpr int32_t kPicture = 10, kPictureLayout = 11, kCheckCaption = 11, kChecked = 18;
+constexpr int32_t kScrollMin = 8, kScrollMax = 9, kScrollPage = 10, kScrollLine = 11, kScrollPosition = 12;
+constexpr int32_t kMenuVisible = 3;
+
+rt::Value MainWindow() { return Control(rt::kTagWindow, form::窗口); }
+rt::Value ShapeBox(uint32_t id) { return Control(rt::kTagShapeBox, id); }
+
+void FocusScrollBar() { rt::CallKernel(rt::kFocusControl, Control(rt::kTagVScrollBar, form::纵向滚动条1)); }
+
+void SetButtonsEnabled(std::initializer_list<uint32_t> buttons, bool enabled) {
+    for (uint32_t id : buttons) SetBoolProperty(id, kDisabled, !enabled);
+}
+
+Bytes ReadThumbnail(int32_t picture) {
+    return rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, TextAt(thumbUrls, picture)));
+}
+
+// One record per psrc match, stored at its match number so that the lists stay in page order.
+int32_t PictureRecordWorker(int32_t) {
+    int32_t records = CountOf(psrcMatches);
+    Text joined = Text::Copy(joinedPageText);
+    while (int32_t k = TakeNextItem(records)) {
+        Text thumb = MatchText(psrcMatches, k, joined);
+        Text full = ReplaceAll(thumb, "/abpic/", "/pic/", false);
+        Text name = MatchText(pnameMatches, k, joined);  // missing names stay empty
+        {
+            WorkLockHold hold;
+            SetTextAt(thumbUrls, k, thumb.release());
+            SetTextAt(pictureUrls, k, full.release());
+            SetTextAt(pictureNames, k, name.release());
+        }
+        AdvanceProgress();
+    }
+    return FinishWorker();
+}
+
+int32_t ThumbnailWorker(int32_t) {
+    int32_t records = CountOf(pictureUrls);
+    while (int32_t k = TakeNextItem(records)) {
+        uint32_t cell = ControlAt(thumbControls, k);
+        SetIntProperty(cell, kPictureLayout, 2);
+        SetBytesProperty(cell, kPicture, ReadThumbnail(k));
+    }
+    return FinishWorker();
+}
+
+// Removes the previous grid: its cells, and the extra containers (the highlight frame first goes home).
+void DestroyGrid() {
+    for (void* cells : {thumbControls, checkControls})
+        for (int32_t i = 1; i <= CountOf(cells); ++i)
+            rt::CallKernel(rt::kDestroyUnit, Control(rt::kTagDrawPanel, ControlAt(cells, i)));
+    rt::CallKernel(rt::kSetParentControl, Control(rt::kTagPicBtn, form::图形按钮1), ShapeBox(form::外形框3));
+    SetBoolProperty(form::图形按钮1, kVisible, false);
+    for (int32_t k = 1; k <= CountOf(extraContainers); ++k)
+        rt::CallKernel(rt::kDestroyUnit, ShapeBox(ControlAt(extraContainers, k)));
+    ResetControlArray(&thumbControls, rt::kTagDrawPanel, 0);
+    ResetControlArray(&checkControls, rt::kTagCheckBox, 0);
+    ResetControlArray(&extraContainers, rt::kTagShapeBox, 0);
+}
+
+uint32_t ContainerOf(int32_t picture) {
+    int32_t k = (picture - 1) / kCellsPerContainer;
+    return k == 0 ? form::外形框3 : ControlAt(extraContainers, k);
+}
+
+void BuildGrid(int32_t cells) {
+    ResetControlArray(&thumbControls, rt::kTagDrawPanel, cells);
+    ResetControlArray(&checkControls, rt::kTagCheckBox, cells);
+    GridHeights heights = HeightsOfGrid(cells);
+    ResetControlArray(&extraContainers, rt::kTagShapeBox, heights.extraContainers);
+    int32_t left = IntProperty(form::外形框3, kLeft), top = IntProperty(form::外形框3, kTop);
+    for (int32_t k = 1; k <= heights.extraContainers; ++k) {
+        rt::CallKernel(rt::kCopyControl, ShapeBox(form::外形框3), rt::Ref{ControlSlot(extraContainers, k), rt::kTagShapeBox});
+        uint32_t box = ControlAt(extraContainers, k);
+        SetIntProperty(box, kLeft, left);
+        SetIntProperty(box, kTop, top + kContainerMinimum);
+        SetBoolProperty(box, kVisible, true);
+    }
+    for (int32_t i = 1; i <= cells; ++i) {
+        rt::CallKernel(rt::kCopyControl, Control(rt::kTagDrawPanel, form::画板1),
+                       rt::Ref{ControlSlot(thumbControls, i), rt::kTagDrawPanel});
+        rt::CallKernel(rt::kCopyControl, Control(rt::kTagCheckBox, form::选择框1),
+                       rt::Ref{ControlSlot(checkControls, i), rt::kTagCheckBox});
+        uint32_t thumb = ControlAt(thumbControls, i), check = ControlAt(checkControls, i);
+        if (i > kCellsPerContainer) {
+            rt::CallKernel(rt::kSetParentControl, Control(rt::kTagDrawPanel, thumb), ShapeBox(ContainerOf(i)));
+            rt::CallKernel(rt::kSetParentControl, Control(rt::kTagCheckBox, check), ShapeBox(ContainerOf(i)));
+        }
+        CellPlace place = PlaceOfCell(i);
+        SetIntProperty(thumb, kLeft, place.left);
+        SetIntProperty(thumb, kTop, place.top);
+        SetIntProperty(check, kLeft, place.left);
+        SetIntProperty(check, kTop, place.top + kCheckBoxOffset);
+        SetTextProperty(check, kCheckCaption, Concat("(", ToText(i), ")", TextAt(pictureNames, i)).c_str());
+        SetBoolProperty(thumb, kVisible, true);
+        SetBoolProperty(check, kVisible, true);
+        AdvanceProgress();
+        DoEvents();
+    }
+    SetIntProperty(form::进度条1, 13, 0);
+
+    scrollRange = heights.scrollRange;
+    SetIntProperty(form::外形框3, kHeight, heights.firstContainer);
+    for (int32_t k = 1; k <= heights.extraContainers; ++k)
+        SetIntProperty(ControlAt(extraContainers, k), kHeight,
+                       k == heights.extraContainers ? heights.lastExtraHeight : kFullContainerHeight);
+
+    SetIntProperty(form::纵向滚动条1, kScrollMax, cells);
+    SetIntProperty(form::纵向滚动条1, kScrollMin, 0);
+    SetIntProperty(form::纵向滚动条1, kScrollPosition, 0);
+    SetIntProperty(form::纵向滚动条1, kScrollPage, 1);
+    SetIntProperty(form::纵向滚动条1, kScrollLine, 1);
+    SetBoolProperty(form::纵向滚动条1, kDisabled, cells <= kScrollThreshold);
+    FocusScrollBar();
+}
+
+void ListPictures() {
+    if (WorkRunning()) return;
+    int32_t selected = IntProperty(form::组合框1, 19);
+    if (selected == -1) return;
+    if (rt::CallKernel(rt::kComboItemData, Control(rt::kTagComboBox, form::组合框1), selected).AsInt() == 0) {
+        ShowMessageBox("该相册还没有图片。", 64, "提示");
+        return;
+    }
+    SetButtonsEnabled({form::按钮1, form::按钮2, form::按钮3, form::按钮4, form::按钮6, form::纵向滚动条1}, false);
+    busy = 1;  // from the first fetch on: no menu, no refresh, no close until the grid is complete
+    DestroyGrid();
+    for (void** list : {&thumbUrls, &pictureUrls, &pictureNames, &pageTexts}) ResetTextArray(list, 0);
+    albumPictureTotal = ToInteger(Text::Copy(TextAt(albumPictureCounts, selected + 1)));
+
+    Text album = Text::Copy(TextAt(albumUrls, selected + 1));
+    Text firstPage = ToText(HttpRequest(album));
+    DoEvents();
+    FetchIndexPages(firstPage, album, 2 * albumPictureTotal, true);
+
+    Text joined = Text::Copy(joinedPageText);
+    FreeMatchArray(psrcMatches);
+    FreeMatchArray(pnameMatches);
+    psrcMatches = SearchAll(psrcPattern, joined);
+    pnameMatches = SearchAll(pnamePattern, joined);
+    int32_t records = CountOf(psrcMatches);
+    for (void** list : {&thumbUrls, &pictureUrls, &pictureNames}) ResetTextArray(list, records);
+    RunWorkerStage(&PictureRecordWorker);
+
+    // One cell per picture record: the count the album announced may differ from what its pages hold.
+    albumPictureTotal = records;
+    BuildGrid(records);
+    RunWorkerStage(&ThumbnailWorker);
+
+    busy = 0;
+    SetButtonsEnabled({form::按钮1, form::按钮2, form::按钮6}, true);
+    SetButtonsEnabled({form::按钮3, form::按钮4}, albumPictureTotal > 0);
+}
+
+void ScrollGrid() {
+    int32_t position = IntProperty(form::纵向滚动条1, kScrollPosition);
+    int32_t maximum = IntProperty(form::纵向滚动条1, kScrollMax);
+    int32_t firstHeight = IntProperty(form::外形框3, kHeight);
+    SetIntProperty(form::外形框3, kTop, ContainerTop(scrollRange, position, maximum, 0, firstHeight));
+    for (int32_t k = 1; k <= CountOf(extraContainers); ++k)
+        SetIntProperty(ControlAt(extraContainers, k), kTop, ContainerTop(scrollRange, position, maximum, k, firstHeight));
+}
+
+// The clicked thumbnail becomes the current picture, framed by 图形按钮1 in its container.
+void HighlightCell() {
+    rt::Value source = rt::CallKernel(rt::kGetEventControl);
+    if (source.tag != rt::kTagDrawPanel) rt::ErrorReport(rt::kErrTypeMismatch);
+    for (int32_t i = 1; i <= CountOf(thumbControls); ++i)
+        if (ControlAt(thumbControls, i) == source.high) currentPictureIndex = i;
+    if (currentPictureIndex < 1 || currentPictureIndex > CountOf(thumbControls)) return;
+    rt::CallKernel(rt::kSetParentControl, Control(rt::kTagPicBtn, form::图形按钮1),
+                   ShapeBox(ContainerOf(currentPictureIndex)));
+    SetIntProperty(form::图形按钮1, kLeft, IntProperty(source.high, kLeft) - kHighlightOffset);
+    SetIntProperty(form::图形按钮1, kTop, IntProperty(source.high, kTop) - kHighlightOffset);
+    SetBoolProperty(form::图形按钮1, kVisible, true);
+}
+
+void PopUpChoices(bool withReload) {
+    SetBoolProperty(form::重新载入, kMenuVisible, withReload);
+    SetBoolProperty(form::重新载入分隔线, kMenuVisible, withReload);
+    if (busy == 0) rt::CallKernel(rt::kPopupMenu, MainWindow(), Control(rt::kTagMenu, form::选择));
+    FocusScrollBar();
+}
+
+void SetAllChecks(int mode) {  // 1 check, 0 uncheck, -1 invert
+    for (int32_t i = 1; i <= CountOf(checkControls); ++i) {
+        uint32_t check = ControlAt(checkControls, i);
+        bool checked = mode == -1 ? IntProperty(check, kChecked) == 0 : mode == 1;
+        SetBoolProperty(check, kChecked, checked);
+    }
+}
+
+void StartListing() {
+    SetBoolProperty(form::图形按钮1, kVisible, false);
+    SetIntProperty(form::外形框3, kTop, 0);
+    SetIntProperty(form::外形框3, kHeight, kContainerMinimum);
+    ListPictures();
+}
+
+}  // namespace
+
+rt::Value OnListPicturesClicked(int32_t, rt::Value*) {
+    if (!WorkRunning()) StartListing();
+    return {};
+}
+
+rt::Value OnRefresh(int32_t, rt::Value*) {
+    if (busy == 1) {
+        ShowMessageBox("程序正忙，请稍后再刷新。", 64, "提示");
+        return {};
+    }
+    if (!WorkRunning()) StartListing();
+    return {};
+}
+
+rt::Value OnScrollBarMoved(int32_t, rt::Value*) {
+    ScrollGrid();
+    return {};
+}
+
+rt::Value OnScrollBarWheel(int32_t argc, rt::Value* args) {
+    int32_t distance = argc >= 1 ? args[0].AsInt() : 0;
+    int32_t position = WheelPosition(IntProperty(form::纵向滚动条1, kScrollPosition), distance,
+                                     IntProperty(form::纵向滚动条1, kScrollMin), IntProperty(form::纵向滚动条1, kScrollMax));
+    SetIntProperty(form::纵向滚动条1, kScrollPosition, position);
+    ScrollGrid();
+    return {};
+}
+
+rt::Value OnGridLeftDown(int32_t, rt::Value*) {
+    SetBoolProperty(form::图形按钮1, kVisible, false);
+    FocusScrollBar();
+    return {};
+}
+
+rt::Value OnGridRightUp(int32_t, rt::Value*) {
+    PopUpChoices(false);
+    return {};
+}
+
+rt::Value OnThumbLeftDown(int32_t, rt::Value*) {
+    HighlightCell();
+    FocusScrollBar();
+    return {};
+}
+
+rt::Value OnThumbRightUp(int32_t, rt::Value*) {
+    HighlightCell();
+    PopUpChoices(true);
+    return {};
+}
+
+rt::Value OnFocusScrollBar(int32_t, rt::Value*) {
+    FocusScrollBar();
+    return {};
+}
+
+rt::Value OnReloadThumbnail(int32_t, rt::Value*) {
+    if (currentPictureIndex < 1 || currentPictureIndex > CountOf(thumbControls)) return {};
+    uint32_t cell = ControlAt(thumbControls, currentPictureIndex);
+    SetBytesProperty(cell, kPicture, Bytes());
+    SetBytesProperty(cell, kPicture, ReadThumbnail(currentPictureIndex));
+    return {};
+}
+
+rt::Value OnCheckAll(int32_t, rt::Value*) {
+    SetAllChecks(1);
+    return {};
+}
+rt::Value OnCheckNone(int32_t, rt::Value*) {
+    SetAllChecks(0);
+    return {};
+}
+rt::Value OnInvertChecks(int32_t, rt::Value*) {
+    SetAllChecks(-1);
+    return {};
+}
+
+}  // namespace app

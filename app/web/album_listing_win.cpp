@@ -1,0 +1,78 @@
+// Album listing: from the user name in 编辑框1 to the user's albums in 组合框1.
+#include <string>
+
+#include "app/main_window_access.h"
+#include "app/shell/addresses.h"
+#include "app/shell/globals.h"
+#include "app/shell/handler_table.h"
+#include "app/web/http_request.h"
+#include "app/web/index_pages.h"
+
+namespace app {
+
+namespace {
+
+void ListAlbums() {
+    // A listing or a download already runs: its workers share the stage counters, so do not start another.
+    if (WorkRunning()) return;
+    Text user = TrimSpaces(TextProperty(form::编辑框1, 8));
+    if (user.empty()) {
+        ShowMessageBox("请输入Pexo用户名。", 64, "提示");
+        return;
+    }
+    for (void** list : {&albumUrls, &albumNames, &albumPictureCounts, &pageTexts}) ResetTextArray(list, 0);
+
+    Text base = Concat(AlbumRoot(), user, "/album");
+    busy = 1;  // from the first fetch on, so that no second listing starts during it
+    Text firstPage = ToText(HttpRequest(base));
+    DoEvents();
+    FetchIndexPages(firstPage, base, 0, false);
+
+    Text joined = Text::Copy(joinedPageText);
+    void* purls = SearchAll(purlPattern, joined);
+    void* pnames = SearchAll(pnamePattern, joined);
+    void* pnums = SearchAll(pnumPattern, joined);
+    int32_t albums = CountOf(purls);
+    SetIntProperty(form::进度条1, 13, 0);
+    SetIntProperty(form::进度条1, 12, 2 * albums);
+    // A root without its final "/": the purl values start with one.
+    std::string root = AlbumRoot();
+    if (!root.empty() && root.back() == '/') root.pop_back();
+    for (int32_t i = 1; i <= albums; ++i) {
+        AppendText(&albumUrls, Concat(root.c_str(), MatchText(purls, i, joined)).c_str());
+        // Fewer names or counts than addresses: the missing ones are empty texts.
+        AppendText(&albumNames, MatchText(pnames, i, joined).c_str());
+        AppendText(&albumPictureCounts, MatchText(pnums, i, joined).c_str());
+        AdvanceProgress();
+    }
+    rt::Value combo = Control(rt::kTagComboBox, form::组合框1);
+    rt::CallKernel(rt::kComboClear, combo);
+    for (int32_t i = 1; i <= CountOf(albumNames); ++i) {
+        Text count = Text::Copy(TextAt(albumPictureCounts, i));
+        Text item = Concat(TextAt(albumNames, i), "(", count, ")");
+        rt::CallKernel(rt::kComboAddItem, combo, item, ToInteger(count));
+        AdvanceProgress();
+    }
+    SetIntProperty(form::进度条1, 13, 0);
+    bool any = rt::CallKernel(rt::kComboItemCount, combo).AsInt() > 0;
+    if (any) SetIntProperty(form::组合框1, 19, 0);
+    SetBoolProperty(form::按钮2, 6, !any);
+    FreeMatchArray(purls);
+    FreeMatchArray(pnames);
+    FreeMatchArray(pnums);
+}
+
+}  // namespace
+
+rt::Value OnListAlbumsClicked(int32_t, rt::Value*) {
+    ListAlbums();
+    return {};
+}
+
+// Enter released in the user-name box lists the albums, exactly as 按钮1 does; other keys do nothing.
+rt::Value OnUserNameKeyUp(int32_t argc, rt::Value* args) {
+    if (argc >= 1 && args[0].AsInt() == 13) ListAlbums();
+    return {};
+}
+
+}  // namespace app

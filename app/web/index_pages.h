@@ -1,0 +1,16 @@
+// The step shared by the album and the picture listing: count a listing's index pages from its first page and
+// fetch them all with ten page workers, keeping each page's data block in its own slot.
+#pragma once
+
+#include "app/commands.h"
+
+namespace app {
+
+// Fills pageCount, pageTexts, pageBaseUrl and joinedPageText; the maximum of 进度条1 becomes pageCount plus
+// extraSteps. busy is 1 while the workers run and stays 1 afterwards when keepBusy is set.
+void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int32_t extraSteps, bool keepBusy);
+
+// True while a listing or a download runs: a second one must not start then.
+bool WorkRunning();
+
+}  // namespace app
