@@ -1,0 +1,141 @@
+"""Downloading ticked pictures and whole albums through the folder browser, checked byte for byte."""
+import hashlib
+import os
+import shutil
+import sys
+import tempfile
+
+from harness import Session, check, q, run_tests, to_windows_path
+from test_listing import COMBO, CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, LIST_PICTURES, list_album, list_albums
+
+
+def tick(d, *numbers):
+    for n in numbers:
+        column, row = (n - 1) % 5, (n - 1) // 5
+        d.ok("click %s %d %d" % (CONTAINER, 12 + 166 * column + 20, 12 + 179 * row + 143 + 10))
+
+
+def download(d, button, folder, expect):
+    d.ok("press %s" % button)
+    d.ok("folder 60000")
+    d.ok("folder-choose %s" % q(to_windows_path(folder)))
+    d.ok("folder-ok")
+    box = d.ok("msgbox 300000")
+    d.ok("msgbox-press 1")
+    check(box.startswith('"提示" "%s"' % expect), "report %s, expected %s" % (box, expect))
+    d.ok("wait-enabled %s 30000" % button)
+
+
+def digests(folder):
+    result = {}
+    for name in os.listdir(folder):
+        with open(os.path.join(folder, name), "rb") as f:
+            result[name] = hashlib.sha256(f.read()).hexdigest()
+    return result
+
+
+def pictures_of(manifest, album):
+    return {p["number"]: p for p in manifest["pictures"] if p["album"] == album}
+
+
+def folder():
+    return tempfile.mkdtemp(prefix="pexo-download-")
+
+
+def selection_is_saved_exactly(artefacts):
+    s = Session(artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        list_albums(d, "demo")
+        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        list_album(d, "旅行(50)")
+        tick(d, 3, 7, 12)
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。")
+        album = pictures_of(s.service.manifest(), 1005)
+        expected = {os.path.basename(album[n]["full"]): album[n]["sha256"] for n in (3, 7, 12)}
+        check(digests(target) == expected, "files %s" % sorted(digests(target)))
+        # The same selection twice more: numbered names, nothing overwritten.
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。")
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。")
+        names = sorted(os.listdir(target))
+        check(len(names) == 9 and "IMG_0003(1).jpg" in names and "IMG_0003(2).jpg" in names, names)
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
+
+
+def failures_are_reported_and_leave_no_file(artefacts):
+    s = Session("--fault", "404=/pic/1005/IMG_0002.jpg", "--fault", "500=/pic/1005/IMG_0009.jpg",
+                "--fault", "cut=/pic/1005/IMG_0010.jpg", artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        list_albums(d, "demo")
+        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        list_album(d, "旅行(50)")
+        download(d, DOWNLOAD_ALL, target, "已成功下载47张图片，3张下载失败。")
+        files = digests(target)
+        album = pictures_of(s.service.manifest(), 1005)
+        check(len(files) == 47, "%d files" % len(files))
+        for n, p in album.items():
+            name = os.path.basename(p["full"])
+            if n in (2, 9, 10):
+                check(name not in files, "%s failed and must leave no file" % name)
+            else:
+                check(files.get(name) == p["sha256"], "%s differs from the service's picture" % name)
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
+
+
+def same_base_names_and_unsafe_names_are_all_kept(artefacts):
+    s = Session(artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        list_albums(d, "demo")
+        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        list_album(d, "文件名(8)")
+        download(d, DOWNLOAD_ALL, target, "已成功下载8张图片。")
+        names = set(os.listdir(target))
+        check(len(names) == 8, sorted(names))
+        check({"photo.jpg", "photo(1).jpg", "photo(2).jpg", "_con.jpg", "img", "x_y.jpg"} <= names, sorted(names))
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
+
+
+def refusals_and_cancel(artefacts):
+    s = Session(artefacts=artefacts)
+    try:
+        d = s.driver
+        # Nothing listed yet: the buttons are disabled; the program says so if they are reached anyway.
+        check(d.ok("state %s" % DOWNLOAD_ALL) == "1 0", "按钮4 disabled before any listing")
+        list_albums(d, "demo")
+        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        list_album(d, "三行(15)")
+        d.ok("press %s" % DOWNLOAD_CHECKED)
+        box = d.ok("msgbox 20000")
+        d.ok("msgbox-press 1")
+        check(box.startswith('"提示" "没有选中的图片！"'), box)
+        tick(d, 1)
+        d.ok("press %s" % DOWNLOAD_CHECKED)
+        d.ok("folder 60000")
+        d.ok("folder-cancel")
+        box = d.ok("msgbox 20000")
+        d.ok("msgbox-press 1")
+        check(box.startswith('"提示" "没有选择保存路径！"'), box)
+        for button in (LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL):
+            d.ok("wait-enabled %s 10000" % button)
+    finally:
+        s.close()
+
+
+if __name__ == "__main__":
+    sys.exit(1 if run_tests([
+        ("SelectionIsSavedExactly", selection_is_saved_exactly),
+        ("FailuresAreReportedAndLeaveNoFile", failures_are_reported_and_leave_no_file),
+        ("SameBaseNamesAndUnsafeNamesAreAllKept", same_base_names_and_unsafe_names_are_all_kept),
+        ("RefusalsAndCancel", refusals_and_cancel),
+    ], sys.argv[1], suite="e2e_download") else 0)
