@@ -136,6 +136,14 @@ void HttpTestServer::Serve(SOCKET client) {
                 if (n <= 0) break;
                 sent += size_t(n);
             }
+            // A graceful close: unread request bytes must not turn the close into a reset that loses the answer.
+            shutdown(client, SD_SEND);
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(client, &readable);
+            timeval wait{1, 0};
+            while (select(0, &readable, nullptr, nullptr, &wait) > 0 && recv(client, buf, sizeof buf, 0) > 0) {
+            }
             goto done;
         }
     }
