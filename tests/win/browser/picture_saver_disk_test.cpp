@@ -7,13 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "app/browser/picture_saver.h"
+#include "tests/win/support/files.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace app {
@@ -23,24 +22,7 @@ using testing_support::HttpTestServer;
 using testing_support::ReceivedRequest;
 using testing_support::Reply;
 
-std::set<std::string> FilesIn(const std::string& folder) {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA d;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &d);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(d.cFileName);
-    } while (FindNextFileA(h, &d));
-    FindClose(h);
-    return names;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing_support::FilesIn;
 
 std::string PreparedFolder(const char* variable) {
     const char* value = std::getenv(variable);
@@ -62,10 +44,10 @@ TEST(PictureSavingDisk, FullFileSystemLeavesNoPartialFileAndKeepsWhatWasThere) {
     if (folder.empty()) GTEST_SKIP() << "PEXO_TEST_FULL_FOLDER not prepared";
     HttpTestServer server(&BigPicture);
     std::set<std::string> before = FilesIn(folder);
-    std::string keep = Read(folder + "existing.jpg");
+    std::string keep = testing_support::ReadWhole(folder + "existing.jpg");
     EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/existing.jpg")), Text::Copy(folder)).saved);
     EXPECT_EQ(FilesIn(folder), before);
-    EXPECT_EQ(Read(folder + "existing.jpg"), keep);
+    EXPECT_EQ(testing_support::ReadWhole(folder + "existing.jpg"), keep);
     // What still fits is saved: the failure above came from the space, not from the folder.
     SaveOutcome small = SavePicture(Text::Copy(server.Url("/pic/small.jpg")), Text::Copy(folder));
     ASSERT_TRUE(small.saved);

@@ -6,12 +6,12 @@
 
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/browser/picture_saver.h"
+#include "tests/win/support/files.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace app {
@@ -36,23 +36,8 @@ protected:
         RemoveDirectoryA((folder_ + "x.jpg").c_str());
         RemoveDirectoryA(folder_.c_str());
     }
-    std::set<std::string> Files() {
-        std::set<std::string> names;
-        WIN32_FIND_DATAA d;
-        HANDLE h = FindFirstFileA((folder_ + "*").c_str(), &d);
-        if (h == INVALID_HANDLE_VALUE) return names;
-        do {
-            if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(d.cFileName);
-        } while (FindNextFileA(h, &d));
-        FindClose(h);
-        return names;
-    }
-    std::string Read(const std::string& name) {
-        std::ifstream in(folder_ + name, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::set<std::string> Files() { return testing_support::FilesIn(folder_); }
+    std::string Read(const std::string& name) { return testing_support::ReadWhole(folder_ + name); }
     SaveOutcome Save(const std::string& url) { return SavePicture(Text::Copy(url), Text::Copy(folder_)); }
 
     std::string folder_;

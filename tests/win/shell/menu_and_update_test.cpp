@@ -18,6 +18,7 @@
 #include "app/shell/startup.h"
 #include "runtime/frame.h"
 #include "tests/win/child_process.h"
+#include "tests/win/shell/program_copy.h"
 #include "tests/win/support/browser_recorder.h"
 #include "tests/win/support/http_test_server.h"
 
@@ -145,34 +146,19 @@ CHILD_SCENARIO("menu-commands") {
     std::exit(AppEntry() + 100);
 }
 
-// Each case runs from a copy of the test program in a folder of its own (the start-up writes the skin engine
-// beside the program).
-class MenuOfTheProgram : public ::testing::Test {
+// The whole program runs from a copy of the test program (see ProgramCopy).
+class MenuOfTheProgram : public ProgramCopy {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH], self[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        directory = std::string(temp) + "pexo-menu-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(directory.c_str(), nullptr);
-        program = directory + "\\pexo_menu_test.exe";
-        ASSERT_TRUE(CopyFileA(self, program.c_str(), FALSE));
-    }
     void TearDown() override {
-        for (const char* name : {"\\pexo_menu_test.exe", "\\SkinH_EL.dll"}) {
-            SetFileAttributesA((directory + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA((directory + name).c_str());
-        }
-        RemoveDirectoryA(directory.c_str());
+        ProgramCopy::TearDown();
         SetEnvironmentVariableA("PEXO_TEST_VERSION", nullptr);
     }
     std::string UpdateCheck(const char* serverVersion) {
         SetEnvironmentVariableA("PEXO_TEST_VERSION", serverVersion);
-        rt::ChildResult r = rt::RunChild("update-check", false, 60000, program);
+        rt::ChildResult r = Run("update-check");
         EXPECT_EQ(r.exitCode, 0u) << r.output;
         return r.output;
     }
-    std::string directory, program;
 };
 
 TEST_F(MenuOfTheProgram, SameVersionSaysSoAndOpensNothing) {
@@ -200,7 +186,7 @@ TEST_F(MenuOfTheProgram, EmptyServerVersionShowsNothing) {
 }
 
 TEST_F(MenuOfTheProgram, ShortcutToggleAndHomePage) {
-    rt::ChildResult r = rt::RunChild("menu-commands", false, 60000, program);
+    rt::ChildResult r = Run("menu-commands");
     EXPECT_EQ(r.exitCode, 0u) << r.output;
     EXPECT_NE(r.output.find("target-is-self=1"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("arguments=auto"), std::string::npos) << r.output;

@@ -16,6 +16,7 @@
 #include "runtime/frame.h"
 #include "runtime/memory.h"
 #include "tests/win/child_process.h"
+#include "tests/win/shell/program_copy.h"
 #include "tests/win/ui/ui_test_form.h"
 
 namespace app {
@@ -84,36 +85,7 @@ CHILD_SCENARIO("close-guard-busy") {
     std::exit(AppEntry() + 100);
 }
 
-// Runs a scenario from a copy of the test program in a directory of its own: the start-up writes the skin
-// engine library into the program's directory, which must not stay beside the test program.
-class StartUp : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char temp[MAX_PATH], self[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        directory = std::string(temp) + "pexo-startup-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(directory.c_str(), nullptr);
-        program = directory + "\\pexo_startup_test.exe";
-        ASSERT_TRUE(CopyFileA(self, program.c_str(), FALSE));
-    }
-    void TearDown() override {
-        WIN32_FIND_DATAA entry;
-        HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::string path = directory + "\\" + entry.cFileName;
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            } while (FindNextFileA(search, &entry));
-            FindClose(search);
-        }
-        RemoveDirectoryA(directory.c_str());
-    }
-    rt::ChildResult Run(const char* scenario, bool answerBox) { return rt::RunChild(scenario, answerBox, 30000, program); }
-
-    std::string directory, program;
-};
+using StartUp = ProgramCopy;
 
 // The runtime commands the start-up needs may not all be part of this build yet: the name of a missing one.
 std::string MissingCommand(const rt::ChildResult& r) {

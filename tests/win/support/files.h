@@ -1,0 +1,33 @@
+// Small file helpers for tests: the file names in a folder and a file's bytes.
+#pragma once
+
+#include <windows.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace testing_support {
+
+// The names of the files (not directories) in a folder given with its trailing backslash.
+inline std::set<std::string> FilesIn(const std::string& folder) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA d;
+    HANDLE h = FindFirstFileA((folder + "*").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(d.cFileName);
+    } while (FindNextFileA(h, &d));
+    FindClose(h);
+    return names;
+}
+
+inline std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace testing_support
