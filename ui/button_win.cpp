@@ -18,7 +18,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {"BUTTON", BS_PUSHBUTTON, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"BUTTON", BS_PUSHBUTTON, 0, false}; }
 };
 
 }  // namespace

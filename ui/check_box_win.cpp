@@ -83,7 +83,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {"BUTTON", BS_AUTOCHECKBOX, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"BUTTON", BS_AUTOCHECKBOX, 0, false}; }
 
     void OnCreated() override {
         SetWindowCaption(caption_);

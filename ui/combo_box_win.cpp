@@ -63,7 +63,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override {
+    WindowClassAndStyle ClassAndStyle() const override {
         DWORD type = style_ == 0 ? CBS_DROPDOWN : style_ == 1 ? CBS_SIMPLE : CBS_DROPDOWNLIST;
         return {"COMBOBOX", type | WS_VSCROLL | CBS_AUTOHSCROLL | (sorted_ ? CBS_SORT : 0), 0, false};
     }

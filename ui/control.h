@@ -51,7 +51,7 @@ enum CommonProperty : int32_t {
 };
 
 // How a control type's native window is made.
-struct WindowSpec {
+struct WindowClassAndStyle {
     const char* className;  // one of ours (registered with the common procedure) or a standard class
     DWORD style;
     DWORD exStyle;
@@ -148,7 +148,7 @@ public:
     static void RegisterClasses();
 
 protected:
-    virtual WindowSpec Spec() const = 0;
+    virtual WindowClassAndStyle ClassAndStyle() const = 0;
     // Applies one stored value of the type's own properties; false when the type has no such property.
     virtual bool ApplyStored(const UnitValue& value) { return false; }
     // Height added to the native window beyond the control's own (a combo box's dropped list).

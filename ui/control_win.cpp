@@ -132,15 +132,15 @@ void Control::CopyStateFrom(const Control& source) {
 }
 
 bool Control::CreateNativeWindow(HWND parentWindow, HWND insertAfter) {
-    WindowSpec spec = Spec();
-    DWORD style = spec.style | WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0) |
+    WindowClassAndStyle shape = ClassAndStyle();
+    DWORD style = shape.style | WS_CHILD | WS_CLIPSIBLINGS | (visible_ ? WS_VISIBLE : 0) |
                   (disabled_ ? WS_DISABLED : 0) | (tabStop_ ? WS_TABSTOP : 0);
     int height = height_ + ExtraNativeHeight();
-    HWND hwnd = CreateWindowExA(spec.exStyle, spec.className, "", style, left_, top_, width_, height, parentWindow,
+    HWND hwnd = CreateWindowExA(shape.exStyle, shape.className, "", style, left_, top_, width_, height, parentWindow,
                                 reinterpret_cast<HMENU>(uintptr_t(id_ & 0xFFFF)), GetModuleHandleA(nullptr),
-                                spec.ownClass ? this : nullptr);
+                                shape.ownClass ? this : nullptr);
     if (!hwnd) return false;
-    if (!spec.ownClass) {
+    if (!shape.ownClass) {
         hwnd_ = hwnd;
         SetPropA(hwnd, kControlProperty, this);
         original_ = reinterpret_cast<WNDPROC>(

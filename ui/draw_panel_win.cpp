@@ -59,7 +59,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {"PexoDrawPanel", 0, 0, true}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"PexoDrawPanel", 0, 0, true}; }
 
     bool ApplyStored(const UnitValue& v) override {
         if (v.kind == ValueKind::Int && (v.index == kBorder || v.index == kBackColor || v.index == kLayout)) {

@@ -11,7 +11,7 @@ public:
     using TextControl::TextControl;
 
 protected:
-    WindowSpec Spec() const override { return {"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, false}; }
 };
 
 }  // namespace

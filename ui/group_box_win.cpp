@@ -27,7 +27,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override {
+    WindowClassAndStyle ClassAndStyle() const override {
         return {"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, false};
     }
 };

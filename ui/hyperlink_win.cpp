@@ -88,7 +88,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {"PexoHyperLinker", 0, 0, true}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"PexoHyperLinker", 0, 0, true}; }
 
     void OnCreated() override {
         if (fontSpec_.face.empty()) return;

@@ -15,7 +15,7 @@ public:
     void CopyStateFrom(const Control& source) override;
 
 protected:
-    WindowSpec Spec() const override { return {"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, false}; }
     bool ApplyStored(const UnitValue& v) override;
     rt::PropertyValue ReadOwn(int32_t index) override;
     void WriteOwn(int32_t index, rt::PropertyValue value) override;

@@ -44,7 +44,7 @@ public:
     void CopyStateFrom(const Control&) override { rt::ErrorWithText("菜单不能复制"); }
 
 protected:
-    WindowSpec Spec() const override { return {"", 0, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"", 0, 0, false}; }
 
 private:
     MenuItemState state_;

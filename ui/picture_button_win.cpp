@@ -106,7 +106,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {"PexoPicBtn", 0, 0, true}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"PexoPicBtn", 0, 0, true}; }
     void OnCreated() override { ShowState(); }
 
     bool ApplyStored(const UnitValue& v) override {

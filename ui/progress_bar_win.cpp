@@ -22,7 +22,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {PROGRESS_CLASSA, 0, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {PROGRESS_CLASSA, 0, 0, false}; }
     void OnCreated() override { Apply(); }
 
     bool ApplyStored(const UnitValue& v) override {

@@ -30,7 +30,7 @@ public:
     void OnNativeWindowGone() override;
 
 protected:
-    WindowSpec Spec() const override;
+    WindowClassAndStyle ClassAndStyle() const override;
     bool ApplyStored(const UnitValue& value) override;
     rt::PropertyValue ReadOwn(int32_t index) override;
     void WriteOwn(int32_t index, rt::PropertyValue value) override;

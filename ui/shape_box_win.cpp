@@ -14,7 +14,7 @@ constexpr UINT kFlushInvalidation = WM_APP + 0x72;
 enum : int32_t { kShape = 8, kBorderStyle = 9, kBorderWidth = 10, kBorderColor = 11, kBackColor = 12 };
 }  // namespace
 
-WindowSpec ShapeBox::Spec() const { return {"PexoShapeBox", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true}; }
+WindowClassAndStyle ShapeBox::ClassAndStyle() const { return {"PexoShapeBox", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true}; }
 
 bool ShapeBox::ApplyStored(const UnitValue& v) {
     if (v.kind != ValueKind::Int || v.index < kShape || v.index > kBackColor) return false;

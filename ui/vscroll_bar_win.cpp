@@ -48,7 +48,7 @@ public:
     }
 
 protected:
-    WindowSpec Spec() const override { return {"SCROLLBAR", SBS_VERT, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override { return {"SCROLLBAR", SBS_VERT, 0, false}; }
     void OnCreated() override { Apply(); }
 
     bool ApplyStored(const UnitValue& v) override {

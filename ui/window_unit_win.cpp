@@ -21,7 +21,7 @@ public:
     HBRUSH BackgroundBrush() const override { return GetSysColorBrush(COLOR_BTNFACE); }
 
     bool CreateTopLevel() {
-        HWND hwnd = CreateWindowExA(0, kWindowClass, title_.c_str(), Spec().style, left_, top_, width_, height_,
+        HWND hwnd = CreateWindowExA(0, kWindowClass, title_.c_str(), ClassAndStyle().style, left_, top_, width_, height_,
                                     nullptr, nullptr, GetModuleHandleA(nullptr), this);
         if (!hwnd) return false;
         SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
@@ -65,7 +65,7 @@ public:
     void CopyStateFrom(const Control&) override { rt::ErrorWithText("窗口不能复制"); }
 
 protected:
-    WindowSpec Spec() const override {
+    WindowClassAndStyle ClassAndStyle() const override {
         return {kWindowClass, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, 0, true};
     }
     bool ApplyStored(const UnitValue& v) override {

@@ -13,7 +13,7 @@ struct Card {
     int number = 0;   // drawn large in the middle
 };
 
-// An RGB JPEG (quality 85) of the card. Equal specs give equal bytes; cards differing in album or number
+// An RGB JPEG (quality 85) of the card. Equal cards give equal bytes; cards differing in album or number
 // differ in their pixels and so in their bytes.
 std::string DrawCardJpeg(const Card& card);
 
