@@ -127,6 +127,31 @@ std::vector<std::string> BarCaptions(HWND window) {
     return captions;
 }
 
+// A listing steps the bar once per picture: steps written in quick succession are shown together once the
+// window thread pumps its messages again; the property itself always reads the last value written, and the
+// ends of the range show at once.
+TEST_F(Properties, ProgressStepsInQuickSuccessionShowTogether) {
+    HWND bar = ControlWindow(kProgress);
+    WriteInt(kProgress, 12, 1000);
+    WriteInt(kProgress, 13, 1);
+    for (int position = 2; position <= 400; ++position) WriteInt(kProgress, 13, position);
+    EXPECT_EQ(ReadInt(kProgress, 13), 400);
+    EXPECT_LT(SendMessageA(bar, PBM_GETPOS, 0, 0), 400) << "every step repainted at once";
+    ULONGLONG until = GetTickCount64() + 200;
+    MSG msg;
+    while (SendMessageA(bar, PBM_GETPOS, 0, 0) != 400 && GetTickCount64() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 400);
+
+    WriteInt(kProgress, 13, 401);
+    WriteInt(kProgress, 13, 1000);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 1000) << "the end of the range waited";
+    WriteInt(kProgress, 13, 0);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 0) << "a reset waited";
+}
+
 TEST_F(Properties, MenuBarShowsOnlyVisibleTopLevelMenusAndFollowsItemVisibility) {
     EXPECT_EQ(BarCaptions(window), std::vector<std::string>{"菜单"});
     HMENU items = GetSubMenu(GetMenu(window), 0);
