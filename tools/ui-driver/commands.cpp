@@ -2,6 +2,8 @@
 #include "tools/ui-driver/commands.h"
 
 #include <commctrl.h>
+#include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cctype>
 #include <cstdio>
@@ -712,6 +714,86 @@ Result CmdEcho(Target&, const Args& a) {
     return Ok(out);
 }
 
+// How long the program's window thread takes to answer: a WM_NULL sent every 10 ms until the control is
+// enabled (or disabled with "disabled") or the time-out ends. Gives the number of pings, the longest and the
+// mean answer in milliseconds; a ping that is not answered within the time-out counts as the time-out.
+Result CmdResponsiveness(Target& t, const Args& a) {
+    NEED_TARGET(t);
+    FIND(t, a[0], w);
+    bool untilDisabled = a.size() > 1 && a[1].value == "disabled";
+    DWORD timeout = TimeoutArg(t, a, untilDisabled ? 2 : 1);
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    ULONGLONG until = GetTickCount64() + timeout;
+    double longest = 0, total = 0;
+    long pings = 0;
+    while ((IsWindowEnabled(w) != 0) == untilDisabled) {
+        if (GetTickCount64() >= until) return Fail("the control did not change state");
+        DWORD_PTR answer = 0;
+        QueryPerformanceCounter(&start);
+        LRESULT sent = SendMessageTimeoutA(t.main(), WM_NULL, 0, 0, SMTO_NORMAL, timeout, &answer);
+        QueryPerformanceCounter(&end);
+        double ms = sent ? 1000.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart) : timeout;
+        longest = ms > longest ? ms : longest;
+        total += ms;
+        ++pings;
+        Sleep(10);
+    }
+    char out[96];
+    std::snprintf(out, sizeof out, "%ld %.1f %.1f", pings, longest, pings ? total / double(pings) : 0.0);
+    return Ok(out);
+}
+
+// The program's resource counts: handles, GDI and USER objects, threads, private bytes (KiB) and windows
+// (top-level and child), as name=value words.
+Result CmdStats(Target& t, const Args&) {
+    NEED_TARGET(t);
+    DWORD pid = GetProcessId(t.process());
+    HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!query) return Fail("cannot query the program's process");
+    DWORD handles = 0;
+    GetProcessHandleCount(query, &handles);
+    long threads = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+            threads += entry.th32OwnerProcessID == pid;
+        CloseHandle(snapshot);
+    }
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(query, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    struct Count {
+        DWORD pid;
+        long windows;
+    } count{pid, 0};
+    EnumWindows(
+        [](HWND top, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(top, &owner);
+            if (owner != c->pid) return TRUE;
+            ++c->windows;
+            EnumChildWindows(
+                top, [](HWND, LPARAM q) -> BOOL { return ++reinterpret_cast<Count*>(q)->windows, TRUE; }, p);
+            return TRUE;
+        },
+        LPARAM(&count));
+    // Wine reports no handle count, object counts or memory for another process: such counts read "n/a".
+    auto number = [](unsigned long long v) { return v ? std::to_string(v) : std::string("n/a"); };
+    DWORD gdi = GetGuiResources(query, GR_GDIOBJECTS), user = GetGuiResources(query, GR_USEROBJECTS);
+    std::string out = "handles=" + number(handles);
+    out += " gdi=" + (gdi || user ? std::to_string(gdi) : std::string("n/a"));
+    out += " user=" + number(user);
+    out += " threads=" + std::to_string(threads);
+    out += " private_kib=" + number(memory.PrivateUsage / 1024);
+    out += " windows=" + std::to_string(count.windows);
+    CloseHandle(query);
+    return Ok(out);
+}
+
 constexpr int kAny = 99;
 const Command kCommands[] = {
     {"attach", 0, 2, "attach [\"title\"] [timeout]", &CmdAttach},
@@ -757,6 +839,8 @@ const Command kCommands[] = {
     {"wait-exit", 0, 1, "wait-exit [timeout]", &CmdWaitExit},
     {"sleep", 1, 1, "sleep ms", &CmdSleep},
     {"echo", 0, kAny, "echo words...", &CmdEcho},
+    {"responsiveness", 1, 3, "responsiveness sel [disabled] [timeout]", &CmdResponsiveness},
+    {"stats", 0, 0, "stats", &CmdStats},
 };
 
 }  // namespace
