@@ -63,8 +63,18 @@ Text NumberedName(const Text& base, int32_t dup) {
     return rt::TextResult(rt::CallKernel(rt::kReplaceSubtext, base, ".", replacement, 1, 1, true));
 }
 
+// The last byte counts as a backslash only when it is not the trail byte of a double-byte character (a folder
+// named 誠 ends in the byte 0x5C).
 Text FolderWithBackslash(const Text& folder) {
-    if (RightText(folder, 1) == "\\") return folder;
+    const std::string path = folder.str();
+    bool endsInBackslash = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        auto c = static_cast<unsigned char>(path[i]);
+        bool doubleByte = c >= 0x81 && c <= 0xFE && i + 1 < path.size() && IsTrailByte(path[i + 1]);
+        endsInBackslash = !doubleByte && c == '\\';
+        if (doubleByte) ++i;
+    }
+    if (endsInBackslash) return folder;
     return Concat(folder, "\\");
 }
 

@@ -57,6 +57,9 @@ TEST(NumberedNames, NumberBeforeTheFirstDotOrAtTheEnd) {
 TEST(SaveFolder, OneTrailingBackslash) {
     EXPECT_EQ(FolderWithBackslash(Text::Copy("C:\\")).str(), "C:\\");
     EXPECT_EQ(FolderWithBackslash(Text::Copy("C:\\pics")).str(), "C:\\pics\\");
+    // 誠 is 0xD5 0x5C: its trail byte is no separator, so the folder still gets one.
+    EXPECT_EQ(FolderWithBackslash(Text::Copy("D:\\\xD5\x5C")).str(), "D:\\\xD5\x5C\\");
+    EXPECT_EQ(FolderWithBackslash(Text::Copy("D:\\\xD5\x5C\\")).str(), "D:\\\xD5\x5C\\");
 }
 
 }  // namespace
