@@ -1,8 +1,17 @@
 """Benchmark: list and download a large demo album through the real program, side by side with aria2c and curl.
 
-Prints one table: the listing's time against the network-bound ideal for ten parallel fetches, and the
+Prints one table per latency: the listing's time against the network-bound ideal for ten parallel fetches, the
 download's files per second against `aria2c -j10` and `curl --parallel --parallel-max 10` on the same
-addresses, at the given latencies. Every downloaded file is checked byte for byte against the service.
+addresses, and for both the window thread's CPU time, the Wine server's CPU time, and the longest time the
+window took to answer a message sent every 10 ms. Every downloaded file is checked byte for byte against the
+service. In the same run, bench/fetch_rates_bench_win.cpp measures what the platform's own calls manage on the
+same addresses with ten threads (HttpReadFile for the thumbnails, URLDownloadToFileA for the pictures), the
+ceiling under Wine for the program's thumbnail stage and download.
+
+The program runs in a private copy of the Wine prefix with an empty URL cache: WinINet under Wine slows down
+as its cache index grows (every picture URLDownloadToFileA saves is also kept there), and a benchmark should
+not measure what earlier runs left behind.
+
 Usage: python3 bench/listing_and_download.py [pictures] [latency_ms ...]
 """
 import hashlib
@@ -12,14 +21,93 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Service, Session, check, q, to_windows_path  # noqa: E402
+from harness import (ROOT, TITLE, WINE, WINESERVER, Driver, Session, check, q,  # noqa: E402
+                     to_windows_path, wine_env)
 
 PICTURES = int(sys.argv[1]) if len(sys.argv) > 1 else 2500
 LATENCIES = [int(x) for x in sys.argv[2:]] or [0, 20]
 PER_PAGE = 24
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def private_prefix(work):
+    """A copy of the test prefix sharing its files by hard links (Wine replaces the registry files it saves
+    rather than writing into them), without the URL cache and cookie store."""
+    source = os.environ.get("PEXO_WINEPREFIX", os.path.join(ROOT, ".cache/wineprefix"))
+    prefix = os.path.join(work, "wineprefix")
+    subprocess.run(["cp", "-al", source, prefix], check=True)
+    for user in os.listdir(os.path.join(prefix, "drive_c", "users")):
+        windows = os.path.join(prefix, "drive_c", "users", user, "AppData", "Local", "Microsoft", "Windows")
+        for store in ("INetCache", "INetCookies"):
+            shutil.rmtree(os.path.join(windows, store), ignore_errors=True)
+    return prefix
+
+
+def process_of(command_part):
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read().decode("utf-8", "replace")
+        except OSError:
+            continue
+        if command_part in cmdline and "explorer" not in cmdline:
+            return int(pid)
+    return None
+
+
+def cpu_seconds(pid, task=None):
+    """User and system CPU time of a process (its live and ended threads) or of one of its threads."""
+    path = "/proc/%d/task/%d/stat" % (pid, task) if task else "/proc/%d/stat" % pid
+    with open(path) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def private_mib(pid):
+    total = 0
+    with open("/proc/%d/smaps_rollup" % pid) as f:
+        for line in f:
+            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+                total += int(line.split()[1])
+    return total / 1024
+
+
+class Watch:
+    """CPU of the window thread (the Wine process's first thread, which made the main window) and of the Wine
+    server, and the window's answers to a ping every 10 ms from a second driver, over one stage."""
+
+    def __init__(self, session, pid, until):
+        self.pid, self.server = pid, process_of(WINESERVER)
+        self.pinger = Driver(session.display.name, session.desktop, timeout_ms=900000)
+        self.pinger.ok('attach "%s" 60000' % TITLE)
+        self.until = until
+        self.answer = None
+
+    def __enter__(self):
+        self.thread0 = cpu_seconds(self.pid, self.pid)
+        self.server0 = cpu_seconds(self.server) if self.server else 0
+        self.start = time.time()
+        return self
+
+    def ping(self):
+        """Starts pinging; the pings end when the control named by `until` changes state."""
+        self.runner = threading.Thread(target=lambda: setattr(self, "answer", self.pinger(
+            "responsiveness %s" % self.until)))
+        self.runner.start()
+
+    def __exit__(self, *error):
+        self.wall = time.time() - self.start
+        self.window_cpu = cpu_seconds(self.pid, self.pid) - self.thread0
+        self.server_cpu = (cpu_seconds(self.server) if self.server else 0) - self.server0
+        self.runner.join()
+        self.pinger.stop()
+        self.longest = float(self.answer.split()[2]) if self.answer and self.answer.startswith("ok") else None
 
 
 def verify(folder, expected):
@@ -52,18 +140,22 @@ def curl(urls, folder):
 
 
 def run(latency):
-    s = Session("--big", str(PICTURES), "--latency", str(latency))
     work = tempfile.mkdtemp(prefix="pexo-bench-")
+    os.environ["PEXO_WINEPREFIX"] = private_prefix(work)
+    s = Session("--big", str(PICTURES), "--latency", str(latency))
     try:
         d = s.driver
+        pid = process_of(s.program.workdir + "/pexo.exe") or process_of("pexo.exe")
+        check(pid is not None, "pexo.exe not found")
         d.ok("type 0x0047 %s" % q("bench"))
         d.ok("press 0x004a")
         d.ok("wait-enabled 0x004c 120000")
         d.ok("combo-select 0x004b %s" % q("大相册(%d)" % PICTURES))
-        start = time.time()
-        d.ok("press 0x004c")
-        d.ok("wait-enabled 0x004d 900000")
-        listing = time.time() - start
+        with Watch(s, pid, "0x004d 900000") as listing:
+            d.ok("press 0x004c")
+            listing.ping()
+            d.ok("wait-enabled 0x004d 900000")
+        memory = private_mib(pid)
         pages = math.ceil(PICTURES / PER_PAGE)
         ideal = (1 + math.ceil(pages / 10) + math.ceil(PICTURES / 10)) * latency / 1000.0
 
@@ -77,35 +169,65 @@ def run(latency):
         d.ok("press 0x004e")
         d.ok("folder 60000")
         d.ok("folder-choose %s" % q(to_windows_path(ours)))
-        start = time.time()
-        d.ok("folder-ok")
-        box = d.ok("msgbox 900000")
-        download = time.time() - start
-        d.ok("msgbox-press 1")
+        with Watch(s, pid, "0x004e 900000") as download:
+            d.ok("folder-ok")
+            download.ping()
+            box = d.ok("msgbox 900000")
+            d.ok("msgbox-press 1")
         check("已成功下载%d张图片。" % PICTURES in box, box)
         verify(ours, expected)
 
-        times = {}
+        peers = {}
         for name, command in (("aria2c -j10", aria2), ("curl --parallel 10", curl)):
             folder = os.path.join(work, name.split()[0])
             os.makedirs(folder)
-            times[name] = peer(command, urls, folder)
+            peers[name] = peer(command, urls, folder)
             verify(folder, expected)
-        return listing, ideal, download, times
+        return listing, ideal, memory, download, peers, platform_rates(s, pictures, work)
     finally:
         s.close()
+        subprocess.run([WINESERVER, "-w"], env=wine_env(s.display.name), check=False)
+        del os.environ["PEXO_WINEPREFIX"]
         shutil.rmtree(work, ignore_errors=True)
 
 
+def platform_rates(session, pictures, work):
+    """The platform calls alone on the same addresses: the fetch-rates benchmark's lines."""
+    lists = []
+    for kind in ("thumb", "full"):
+        path = os.path.join(work, kind + "s.txt")
+        with open(path, "w") as f:
+            f.write("\n".join(session.service.root.rstrip("/") + p[kind] for p in pictures) + "\n")
+        lists.append(to_windows_path(path))
+    folder = os.path.join(work, "platform")
+    os.makedirs(folder)
+    bench = os.path.join(ROOT, "build/windows/fetch_rates_bench_win.exe")
+    out = subprocess.run([WINE, bench, *lists, to_windows_path(folder)], env=wine_env(session.display.name),
+                         capture_output=True, text=True, check=False).stdout
+    return [line.strip() for line in out.splitlines()[1:]]
+
+
+def stage_row(name, watch, extra):
+    longest = "%.0f ms" % watch.longest if watch.longest is not None else "n/a"
+    print("  %-9s %7.2f s   window thread CPU %5.2f s (%3.0f%%)   Wine server CPU %5.2f s   longest answer %7s   %s"
+          % (name, watch.wall, watch.window_cpu, 100 * watch.window_cpu / watch.wall, watch.server_cpu, longest,
+             extra))
+
+
 def main():
-    print("%d pictures, %d per index page" % (PICTURES, PER_PAGE))
-    print("%-8s %-28s %-34s %s" % ("latency", "listing (s) / ideal", "download all: pexo files/s", "peers files/s (pexo ratio)"))
+    print("%d pictures, %d per index page, ten workers per stage" % (PICTURES, PER_PAGE))
     for latency in LATENCIES:
-        listing, ideal, download, times = run(latency)
-        ratio = "%.2f x ideal" % (listing / ideal) if ideal else "ideal 0"
-        peers = ", ".join("%s %.0f (%.2f)" % (n, PICTURES / t, t / download) for n, t in times.items())
-        print("%-8s %-28s %-34s %s" % ("%d ms" % latency, "%.2f / %.2f (%s)" % (listing, ideal, ratio),
-                                        "%.0f (%.2f s)" % (PICTURES / download, download), peers))
+        listing, ideal, memory, download, peers, platform = run(latency)
+        print("latency %d ms" % latency)
+        ratio = "%.2f x the ideal %.2f s" % (listing.wall / ideal, ideal) if ideal else "ideal 0 s"
+        stage_row("listing", listing, "%s; private memory after it %.0f MiB" % (ratio, memory))
+        rate = PICTURES / download.wall
+        against = ", ".join("%s %.0f files/s (pexo %.2f x)" % (n, PICTURES / t, rate / (PICTURES / t))
+                            for n, t in peers.items())
+        stage_row("download", download, "%.0f files/s; %s" % (rate, against))
+        print("  the platform's calls alone, ten threads, same addresses and latency:")
+        for line in platform:
+            print("    " + line)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,104 @@
+// Benchmark of the platform's fetches under the program's load pattern: ten threads read the thumbnail
+// addresses (one per line of the first file) with HttpReadFile as the thumbnail stage does, then save the
+// pictures (second file) into a folder with URLDownloadToFileA alone and with SavePicture (reserved name,
+// temporary file, status check, move) as the download does. Prints each rate beside a single thread's, so that
+// what the platform costs per request and what our own steps add can be told apart.
+//   fetch_rates_bench_win.exe THUMBNAIL-FILE PICTURE-FILE FOLDER [THREADS]
+#include <windows.h>
+#include <urlmon.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/browser/picture_saver.h"
+#include "runtime/call.h"
+#include "runtime/library_commands.h"
+
+namespace {
+
+double Seconds() {
+    LARGE_INTEGER t, f;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&f);
+    return double(t.QuadPart) / double(f.QuadPart);
+}
+
+// Runs `fetch` once per address on `threads` threads; returns fetches per second and counts the failures.
+double Rate(const std::vector<std::string>& addresses, int threads, const std::function<bool(size_t)>& fetch,
+            int* failures) {
+    std::atomic<size_t> next{0};
+    std::atomic<int> failed{0};
+    double start = Seconds();
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&] {
+            for (size_t i; (i = next++) < addresses.size();)
+                if (!fetch(i)) ++failed;
+        });
+    for (std::thread& w : workers) w.join();
+    *failures += failed;
+    return double(addresses.size()) / (Seconds() - start);
+}
+
+std::vector<std::string> Lines(const char* file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Tenth(const std::vector<std::string>& all) {
+    return std::vector<std::string>(all.begin(), all.begin() + all.size() / 10);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: fetch_rates_bench_win THUMBNAIL-FILE PICTURE-FILE FOLDER [THREADS]\n");
+        return 2;
+    }
+    const std::vector<std::string> thumbnails = Lines(argv[1]), addresses = Lines(argv[2]);
+    const std::string folder = std::string(argv[3]) + "\\";
+    const int threads = argc > 4 ? std::atoi(argv[4]) : 10;
+
+    auto read = [&](size_t i) {
+        return rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, thumbnails[i].c_str())).size() > 0;
+    };
+    // Separate folders so that names never collide between the runs.
+    auto urlmon = [&](const char* sub) {
+        std::string into = folder + sub + "\\";
+        CreateDirectoryA(into.c_str(), nullptr);
+        return [&addresses, into](size_t i) {
+            std::string path = into + std::to_string(i) + ".jpg";
+            return SUCCEEDED(URLDownloadToFileA(nullptr, addresses[i].c_str(), path.c_str(), 0, nullptr));
+        };
+    };
+    auto saver = [&](const char* sub) {
+        std::string into = folder + sub + "\\";
+        CreateDirectoryA(into.c_str(), nullptr);
+        return [&addresses, into](size_t i) {
+            return app::SavePicture(app::Text::Copy(addresses[i].c_str()), app::Text::Copy(into.c_str())).saved;
+        };
+    };
+
+    int failures = 0;
+    std::printf("%zu thumbnails, %zu pictures, %d threads (one thread: the first tenth)\n", thumbnails.size(),
+                addresses.size(), threads);
+    std::printf("  HttpReadFile        1 thread %5.0f/s   %d threads %5.0f/s\n",
+                Rate(Tenth(thumbnails), 1, read, &failures), threads, Rate(thumbnails, threads, read, &failures));
+    std::printf("  URLDownloadToFileA  1 thread %5.0f/s   %d threads %5.0f/s\n",
+                Rate(Tenth(addresses), 1, urlmon("u1"), &failures), threads,
+                Rate(addresses, threads, urlmon("un"), &failures));
+    std::printf("  SavePicture         1 thread %5.0f/s   %d threads %5.0f/s\n",
+                Rate(Tenth(addresses), 1, saver("s1"), &failures), threads,
+                Rate(addresses, threads, saver("sn"), &failures));
+    std::printf("  failures: %d\n", failures);
+    return failures == 0 ? 0 : 1;
+}
