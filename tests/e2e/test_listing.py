@@ -1,11 +1,12 @@
 """Listing a user's albums and an album's pictures, as a person does it, against the demo album service."""
 import sys
+import time
 
 from harness import Session, check, q, run_tests
 
 EDIT, LIST_ALBUMS, COMBO, LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL, QUIT = (
     "0x0047", "0x004a", "0x004b", "0x004c", "0x004d", "0x004e", "0x0052")
-SCROLL, CONTAINER = "0x0061", "0x0312"
+SCROLL, CONTAINER, PROGRESS = "0x0061", "0x0312", "0x006c"
 
 
 def list_albums(d, user, key=None):
@@ -112,12 +113,22 @@ def busy_listing_refuses_refresh_and_close(artefacts):
         d.ok("wait-enabled %s 60000" % LIST_PICTURES)
         d.ok("combo-select %s %s" % (COMBO, q("满一框(600)")))
         d.ok("press %s" % LIST_PICTURES)
-        d.ok("sleep 500")
+        # The bar moves through the index pages, the records and the cells (25 pages + 2 x 600 steps), then
+        # goes back to 0 while the thumbnails arrive.
+        seen = set()
+        for _ in range(60):
+            position, low, high = (int(x) for x in d.ok("progress %s" % PROGRESS).split())
+            check(low == 0 and 0 <= position <= high, "position %d in %d..%d" % (position, low, high))
+            seen.add(position)
+            time.sleep(0.03)
+        check(high == 25 + 2 * 600, "range maximum %d" % high)
+        check(len([p for p in seen if p > 0]) >= 3, "the bar moved: %s" % sorted(seen))
         d.ok("close")
         box = d.ok("msgbox 20000")
         check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), box)
         d.ok("msgbox-press 1")
         d.ok("wait-enabled %s 300000" % LIST_PICTURES)
+        check(d.ok("progress %s" % PROGRESS).split()[0] == "0", "the bar is back at 0")
         d.ok("close")
         check(d.ok("wait-exit 30000") == "0", "after the listing, closing ends the program")
     finally:

@@ -353,6 +353,14 @@ Result CmdState(Target& t, const Args& a) {
     return Ok(std::to_string(IsWindowVisible(w) ? 1 : 0) + " " + std::to_string(IsWindowEnabled(w) ? 1 : 0));
 }
 
+Result CmdProgress(Target& t, const Args& a) {
+    NEED_TARGET(t);
+    FIND(t, a[0], w);
+    return Ok(std::to_string(long(Send(w, PBM_GETPOS, 0, 0))) + " " +
+              std::to_string(long(Send(w, PBM_GETRANGE, TRUE, 0))) + " " +
+              std::to_string(long(Send(w, PBM_GETRANGE, FALSE, 0))));
+}
+
 Result CmdChecked(Target& t, const Args& a) {
     NEED_TARGET(t);
     FIND(t, a[0], w);
@@ -804,6 +812,7 @@ const Command kCommands[] = {
     {"text", 1, 1, "text sel", &CmdText},
     {"state", 1, 1, "state sel", &CmdState},
     {"checked", 1, 1, "checked sel", &CmdChecked},
+    {"progress", 1, 1, "progress sel", &CmdProgress},
     {"rect", 1, 1, "rect sel", &CmdRect},
     {"click", 1, 3, "click sel [x y]", &CmdClick},
     {"dblclick", 1, 3, "dblclick sel [x y]", &CmdDoubleClick},
