@@ -16,8 +16,7 @@ inline Text MidText(const Text& t, int32_t start, int32_t length) {
     return rt::TextResult(rt::CallKernel(rt::kMidText, t, start, length));
 }
 inline int32_t FindText(const Text& t, const char* sub, int32_t start = 0, bool caseInsensitive = false) {
-    return rt::CallKernel(rt::kFindText, t, sub, start > 0 ? rt::ToArg(start) : rt::ToArg(Omit{}),
-                          caseInsensitive)
+    return rt::CallKernel(rt::kFindText, t, sub, start > 0 ? rt::ToArg(start) : rt::ToArg(Omit{}), caseInsensitive)
         .AsInt();
 }
 inline int32_t FindTextReverse(const Text& t, const char* sub) {
@@ -81,11 +80,11 @@ template <typename... T>
 Text Concat(const T&... parts) {
     std::string s;
     ((s += [](const auto& p) -> const char* {
-          if constexpr (std::is_same_v<std::decay_t<decltype(p)>, Text>)
-              return p.c_str();
-          else
-              return p;
-      }(parts)),
+         if constexpr (std::is_same_v<std::decay_t<decltype(p)>, Text>)
+             return p.c_str();
+         else
+             return p;
+     }(parts)),
      ...);
     return Text::Copy(s);
 }

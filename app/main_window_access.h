@@ -24,13 +24,13 @@ void AdvanceProgress();
 
 // Runtime arrays (one dimension). Text elements read past the end, or missing, are the empty text.
 int32_t CountOf(const void* array);
-const char* TextAt(const void* array, int32_t index);                 // 1-based
-void ResetTextArray(void** array, int32_t count);                     // count null texts
-void SetTextAt(void* array, int32_t index, char* owned);              // 1-based; frees the old text
+const char* TextAt(const void* array, int32_t index);     // 1-based
+void ResetTextArray(void** array, int32_t count);         // count null texts
+void SetTextAt(void* array, int32_t index, char* owned);  // 1-based; frees the old text
 void AppendText(void** array, const char* text);
-uint32_t ControlAt(const void* array, int32_t index);                 // 1-based; the control id
+uint32_t ControlAt(const void* array, int32_t index);                // 1-based; the control id
 void ResetControlArray(void** array, uint32_t type, int32_t count);  // count empty references
-void* ControlSlot(void* array, int32_t index);                        // 1-based; the 8-byte reference
+void* ControlSlot(void* array, int32_t index);                       // 1-based; the 8-byte reference
 void ResetIntArray(void** array, int32_t count);
 int32_t IntAt(const void* array, int32_t index);
 void SetIntAt(void* array, int32_t index, int32_t value);

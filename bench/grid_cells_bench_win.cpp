@@ -32,10 +32,10 @@ struct Clock {
 };
 
 constexpr uint32_t kWindowId = 0x52010099;
-constexpr uint32_t kGrid = 0x16010001;       // shape box: the first container, holds the templates
-constexpr uint32_t kPanel = 0x16010002;      // draw-panel template
-constexpr uint32_t kCheck = 0x16010003;      // check-box template
-constexpr uint32_t kGroup = 0x16010004;      // group box: copies of its draw panel are windows
+constexpr uint32_t kGrid = 0x16010001;   // shape box: the first container, holds the templates
+constexpr uint32_t kPanel = 0x16010002;  // draw-panel template
+constexpr uint32_t kCheck = 0x16010003;  // check-box template
+constexpr uint32_t kGroup = 0x16010004;  // group box: copies of its draw panel are windows
 constexpr uint32_t kGroupPanel = 0x16010005;
 
 rt::Value Nothing(int32_t, rt::Value*) { return {}; }
@@ -43,8 +43,8 @@ const rt::EventHandler kHandlers[] = {nullptr, &Nothing};
 
 FormElement Element(uint32_t id, uint32_t type, uint32_t parent, int w, int h, uint32_t state,
                     std::vector<UnitValue> values = {}) {
-    return ControlElement(id, type, "", parent, 0, 0, w, h, state, {{kEventLeftDown, 1}, {kEventRightUp, 1}, {kEventClicked, 1}},
-                          std::move(values));
+    return ControlElement(id, type, "", parent, 0, 0, w, h, state,
+                          {{kEventLeftDown, 1}, {kEventRightUp, 1}, {kEventClicked, 1}}, std::move(values));
 }
 
 void* FormBlock() {
@@ -147,13 +147,19 @@ Grid Build(int pictures) {
         rt::ControlRef thumb = Copy(kPanel, rt::kTagDrawPanel);
         rt::ControlRef check = Copy(kCheck, rt::kTagCheckBox);
         if (i > 600) {
-            rt::Value container = rt::Value::Control(rt::kTagShapeBox, kWindowId, g.containers[size_t((i - 1) / 600 - 1)].control);
-            rt::CallKernel(rt::kSetParentControl, rt::Value::Control(rt::kTagDrawPanel, kWindowId, thumb.control), container);
-            rt::CallKernel(rt::kSetParentControl, rt::Value::Control(rt::kTagCheckBox, kWindowId, check.control), container);
+            rt::Value container =
+                rt::Value::Control(rt::kTagShapeBox, kWindowId, g.containers[size_t((i - 1) / 600 - 1)].control);
+            rt::CallKernel(rt::kSetParentControl, rt::Value::Control(rt::kTagDrawPanel, kWindowId, thumb.control),
+                           container);
+            rt::CallKernel(rt::kSetParentControl, rt::Value::Control(rt::kTagCheckBox, kWindowId, check.control),
+                           container);
         }
-        if (i == 1 || i % 600 == 1) left = 12, top = 12;
-        else if (i % 5 == 1) left = 12, top += 179;
-        else left += 166;
+        if (i == 1 || i % 600 == 1)
+            left = 12, top = 12;
+        else if (i % 5 == 1)
+            left = 12, top += 179;
+        else
+            left += 166;
         Write(thumb, 0, uint32_t(left));
         Write(thumb, 1, uint32_t(top));
         Write(check, 0, uint32_t(left));
@@ -192,7 +198,8 @@ void SideBySide(int copies) {
     double cellSeconds = Seconds(start);
     size_t cellMemory = PrivateBytes() - memory;
     DWORD cellHandles = UserObjects() - handles;
-    for (const auto& c : made) rt::CallKernel(rt::kDestroyUnit, rt::Value::Control(rt::kTagDrawPanel, kWindowId, c.control));
+    for (const auto& c : made)
+        rt::CallKernel(rt::kDestroyUnit, rt::Value::Control(rt::kTagDrawPanel, kWindowId, c.control));
     made.clear();
     Pump();
 
@@ -204,7 +211,8 @@ void SideBySide(int copies) {
     double windowSeconds = Seconds(start);
     size_t windowMemory = PrivateBytes() - memory;
     DWORD windowHandles = UserObjects() - handles;
-    for (const auto& c : made) rt::CallKernel(rt::kDestroyUnit, rt::Value::Control(rt::kTagDrawPanel, kWindowId, c.control));
+    for (const auto& c : made)
+        rt::CallKernel(rt::kDestroyUnit, rt::Value::Control(rt::kTagDrawPanel, kWindowId, c.control));
     Pump();
 
     std::printf("side by side, %d copies of a draw panel:\n", copies);
@@ -234,8 +242,9 @@ int main() {
     size_t buildMemory = PrivateBytes() - memory;
     std::printf("album of %d pictures: %d cells in %zu containers, %.1f s\n", pictures, 2 * pictures,
                 grid.containers.size() + 1, buildSeconds);
-    std::printf("  per cell (copy, re-parent, place, caption, show, pump): %.1f us, %.0f bytes; window handles added: %lu\n",
-                buildSeconds * 1e6 / (2 * pictures), double(buildMemory) / (2 * pictures), UserObjects() - handles);
+    std::printf(
+        "  per cell (copy, re-parent, place, caption, show, pump): %.1f us, %.0f bytes; window handles added: %lu\n",
+        buildSeconds * 1e6 / (2 * pictures), double(buildMemory) / (2 * pictures), UserObjects() - handles);
     std::printf("  of which the message pump after each picture (painting included): %.1f us per cell\n",
                 pumpSeconds * 1e6 / (2 * pictures));
 
@@ -265,9 +274,10 @@ int main() {
     while (MsgWaitForMultipleObjects(1, wait, FALSE, INFINITE, 0xFF) != WAIT_OBJECT_0) Pump();
     for (auto& t : workers) t.join();
     double pictureSeconds = Seconds(start);
-    std::printf("thumbnails set by 10 workers (decoded and fitted on the workers): %.1f us per picture, %.0f bytes per "
-                "picture kept\n",
-                pictureSeconds * 1e6 / pictures, double(PrivateBytes() - memory) / pictures);
+    std::printf(
+        "thumbnails set by 10 workers (decoded and fitted on the workers): %.1f us per picture, %.0f bytes per "
+        "picture kept\n",
+        pictureSeconds * 1e6 / pictures, double(PrivateBytes() - memory) / pictures);
 
     start = Clock::now();
     Destroy(grid);

@@ -23,10 +23,12 @@ double NumberOf(const Value& v) {
     switch (v.tag) {
         case kTagByte: return uint8_t(v.low);
         case kTagShort: return int16_t(v.low);
-        case kTagInt: case kTagBool: return int32_t(v.low);
+        case kTagInt:
+        case kTagBool: return int32_t(v.low);
         case kTagLong: return double(v.AsLong());
         case kTagFloat: return v.AsFloat();
-        case kTagDouble: case kTagDateTime: return v.AsDouble();
+        case kTagDouble:
+        case kTagDateTime: return v.AsDouble();
         default: return 0;
     }
 }
@@ -38,9 +40,12 @@ int64_t ArgLong(int32_t argc, const Value* args, int32_t i, int64_t omitted) {
     switch (v.tag) {
         case kTagByte: return uint8_t(v.low);
         case kTagShort: return int16_t(v.low);
-        case kTagInt: case kTagBool: return int32_t(v.low);
+        case kTagInt:
+        case kTagBool: return int32_t(v.low);
         case kTagLong: return v.AsLong();
-        case kTagFloat: case kTagDouble: case kTagDateTime: return TruncateReal<int64_t>(NumberOf(v));
+        case kTagFloat:
+        case kTagDouble:
+        case kTagDateTime: return TruncateReal<int64_t>(NumberOf(v));
         default: return 0;
     }
 }

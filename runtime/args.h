@@ -9,9 +9,7 @@
 namespace rt {
 
 // Argument i, or an omitted record when the caller passed fewer arguments.
-inline Value Arg(int32_t argc, const Value* args, int32_t i) {
-    return i < argc ? args[i] : Value{0, 0, kTagOmitted};
-}
+inline Value Arg(int32_t argc, const Value* args, int32_t i) { return i < argc ? args[i] : Value{0, 0, kTagOmitted}; }
 inline bool ArgOmitted(int32_t argc, const Value* args, int32_t i) { return Arg(argc, args, i).Omitted(); }
 
 // A text argument; omitted or null reads as the empty text "".

@@ -4,9 +4,7 @@
 
 namespace rt {
 
-void* BindDllCommand(DllBinding& b) {
-    ErrorWithText("native build cannot bind DLL commands");
-}
+void* BindDllCommand(DllBinding& b) { ErrorWithText("native build cannot bind DLL commands"); }
 int64_t DllLoadCount() { return 0; }
 void UnloadDllCommands() {}
 

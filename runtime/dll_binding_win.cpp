@@ -47,8 +47,8 @@ void* BindDllCommand(DllBinding& b) {
     HMODULE module = nullptr;
     FARPROC address = nullptr;
     if (!b.library || !*b.library) {
-        static const char* const systemLibraries[] = {"Kernel32.dll", "Gdi32.dll",  "User32.dll",
-                                                      "Advapi32.dll", "Mpr.dll",    "Shell32.dll"};
+        static const char* const systemLibraries[] = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
+                                                      "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
         for (const char* lib : systemLibraries) {
             HMODULE m = Load(lib);
             if (!m) continue;

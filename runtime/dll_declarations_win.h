@@ -21,8 +21,7 @@ struct DllCommand {
 };
 
 // The skin engine's two entries (a library outside the program; only these call sites fix their types).
-using SkinAttachResFn = int32_t (*)(const void* skin, int32_t length, const char* password, int32_t, int32_t,
-                                    int32_t);
+using SkinAttachResFn = int32_t (*)(const void* skin, int32_t length, const char* password, int32_t, int32_t, int32_t);
 using SkinSetAeroFn = int32_t (*)(int32_t on);
 
 inline constexpr DllCommand<0, decltype(&::CreateWaitableTimerA)> CreateWaitableTimerA{};

@@ -21,9 +21,9 @@ Value CallLibraryCommand(CommandFn fn, int32_t argc, Value* args) {
 
 const HelperTable& Helpers() {
     static const HelperTable table = {
-        &ErrorReport,       &ResolveDllCommand, &CallLibraryCommand, &CallKernelCommand, &ReadProperty,
-        &WriteProperty,     &MemAlloc,          &MemRealloc,         &MemFree,           &ExitProgram,
-        &RunMessageLoop,    &LoadStartWindow,   &MiscOperationCall,
+        &ErrorReport,    &ResolveDllCommand, &CallLibraryCommand, &CallKernelCommand, &ReadProperty,
+        &WriteProperty,  &MemAlloc,          &MemRealloc,         &MemFree,           &ExitProgram,
+        &RunMessageLoop, &LoadStartWindow,   &MiscOperationCall,
     };
     return table;
 }

@@ -49,20 +49,20 @@ struct PropertyValue {
 
 // The helper table, in slot order. How hidden arguments travel is ours to choose: they are ordinary ones.
 struct HelperTable {
-    void (*errorReport)(int32_t number);                                                 // 0: never returns
-    void* (*callDllCommand)(int32_t index);                                              // 1: binds, gives the address
-    Value (*callLibraryCommand)(CommandFn fn, int32_t argc, Value* args);                // 2
-    Value (*callKernelCommand)(CommandFn fn, int32_t argc, Value* args);                 // 3
+    void (*errorReport)(int32_t number);                                   // 0: never returns
+    void* (*callDllCommand)(int32_t index);                                // 1: binds, gives the address
+    Value (*callLibraryCommand)(CommandFn fn, int32_t argc, Value* args);  // 2
+    Value (*callKernelCommand)(CommandFn fn, int32_t argc, Value* args);   // 3
     PropertyValue (*readProperty)(uint32_t window, uint32_t control, int32_t property, int32_t member);  // 4
     void (*writeProperty)(uint32_t window, uint32_t control, int32_t property, int32_t member, uint32_t low,
-                          uint32_t high);                                                // 5
-    void* (*memAlloc)(int32_t size);                                                     // 6
-    void* (*memRealloc)(void* p, int32_t size);                                          // 7
-    void (*memFree)(void* p);                                                            // 8
-    void (*exitProgram)(int32_t code);                                                   // 9: never returns
-    void (*runMessageLoop)();                                                            // 10
-    void (*loadStartWindow)(uint32_t windowId);                                          // 11
-    Value (*misc)(int32_t operation, int32_t argc, Value* args);                         // 12
+                          uint32_t high);                         // 5
+    void* (*memAlloc)(int32_t size);                              // 6
+    void* (*memRealloc)(void* p, int32_t size);                   // 7
+    void (*memFree)(void* p);                                     // 8
+    void (*exitProgram)(int32_t code);                            // 9: never returns
+    void (*runMessageLoop)();                                     // 10
+    void (*loadStartWindow)(uint32_t windowId);                   // 11
+    Value (*misc)(int32_t operation, int32_t argc, Value* args);  // 12
 };
 static_assert(sizeof(HelperTable) == 13 * sizeof(void*), "thirteen slots");
 

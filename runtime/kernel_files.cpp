@@ -14,9 +14,7 @@ namespace rt {
 
 namespace {
 
-std::shared_ptr<MemoryFile> FileArg(int32_t argc, const Value* args) {
-    return FindMemoryFile(ArgInt(argc, args, 0));
-}
+std::shared_ptr<MemoryFile> FileArg(int32_t argc, const Value* args) { return FindMemoryFile(ArgInt(argc, args, 0)); }
 
 // Runs `write` for each argument after the file; the first failure restores the position and gives false.
 template <typename WriteOne>

@@ -85,8 +85,7 @@ bool QueryRegistryText(HKEY root, const std::string& subKey, const std::string& 
             !IsStringType(type))
             return false;
         data.assign(size_t(size) + 1, '\0');  // one spare NUL for a value stored without its own
-        status = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                                  &size);
+        status = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
     }
     if (status != ERROR_SUCCESS || !IsStringType(type)) return false;
     data.resize(std::strlen(data.c_str()));
@@ -96,9 +95,7 @@ bool QueryRegistryText(HKEY root, const std::string& subKey, const std::string& 
 
 }  // namespace
 
-void RemoveFile(Value* result, int32_t argc, Value* args) {
-    SetBool(result, DeleteFileA(ArgText(argc, args, 0)) != 0);
-}
+void RemoveFile(Value* result, int32_t argc, Value* args) { SetBool(result, DeleteFileA(ArgText(argc, args, 0)) != 0); }
 
 // A directory search that finds anything: an existing directory or a matching wildcard pattern count too.
 void FileExists(Value* result, int32_t argc, Value* args) {
@@ -119,8 +116,7 @@ void WriteFileBytes(Value* result, int32_t argc, Value* args) {
         DWORD left = DWORD(BytesLengthOf(bytes));
         while (left > 0) {
             DWORD written = 0;
-            if (!WriteFile(file.get(), data, left, &written, nullptr) || written == 0)
-                return SetBool(result, false);
+            if (!WriteFile(file.get(), data, left, &written, nullptr) || written == 0) return SetBool(result, false);
             data += written;
             left -= written;
         }
@@ -171,8 +167,8 @@ void WriteRegistry(Value* result, int32_t argc, Value* args) {
     if (RegCreateKeyExA(RegistryRoot(ArgInt(argc, args, 0)), subKey.c_str(), 0, nullptr, 0, kRegistryWriteAccess,
                         nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
         return SetBool(result, false);
-    SetBool(result, RegSetValueExA(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
-                        ERROR_SUCCESS);
+    SetBool(result,
+            RegSetValueExA(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS);
 }
 
 // Task-modal unless system-modal was asked for, no owner. Buttons OK..No give 0..6; a box that could not be shown

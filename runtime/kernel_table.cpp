@@ -61,6 +61,7 @@ const CommandEntry kKernelCommands[kKernelCommandCount] = {
 };
 
 static_assert(kFocusControl == 0 && kToText == 3 && kFindText == 8 && kReadData == 27 && kCopyControl == 49 &&
-              kSetFileAttrs == 53, "the table order is fixed");
+                  kSetFileAttrs == 53,
+              "the table order is fixed");
 
 }  // namespace rt

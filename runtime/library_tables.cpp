@@ -4,20 +4,13 @@
 namespace rt {
 
 const CommandEntry kThreadCommands[kThreadCommandCount] = {
-    {"StartThread", &StartThread},
-    {"EnterSection", &EnterSection},
-    {"LeaveSection", &LeaveSection},
-    {"CreateSection", &CreateSection},
-    {"DeleteSection", &DeleteSection},
+    {"StartThread", &StartThread},     {"EnterSection", &EnterSection},   {"LeaveSection", &LeaveSection},
+    {"CreateSection", &CreateSection}, {"DeleteSection", &DeleteSection},
 };
 
 const CommandEntry kRegexCommands[kRegexCommandCount] = {
-    {"RegexSearchAll", &RegexSearchAll},
-    {"RegexMatchFree", &RegexMatchFree},
-    {"RegexMatchText", &RegexMatchText},
-    {"RegexCompile", &RegexCompile},
-    {"RegexInit", &RegexInit},
-    {"RegexFree", &RegexFree},
+    {"RegexSearchAll", &RegexSearchAll}, {"RegexMatchFree", &RegexMatchFree}, {"RegexMatchText", &RegexMatchText},
+    {"RegexCompile", &RegexCompile},     {"RegexInit", &RegexInit},           {"RegexFree", &RegexFree},
 };
 
 const CommandEntry kInternetCommands[kInternetCommandCount] = {

@@ -156,9 +156,15 @@ size_t StoredSize(uint32_t tag) {
     switch (tag) {
         case kTagByte: return 1;
         case kTagShort: return 2;
-        case kTagInt: case kTagFloat: case kTagBool: return 4;
-        case kTagLong: case kTagDouble: case kTagDateTime: return 8;
-        case kTagText: case kTagBytes: case kTagSubProgram: return sizeof(void*);
+        case kTagInt:
+        case kTagFloat:
+        case kTagBool: return 4;
+        case kTagLong:
+        case kTagDouble:
+        case kTagDateTime: return 8;
+        case kTagText:
+        case kTagBytes:
+        case kTagSubProgram: return sizeof(void*);
         default:
             // Control references are (window, control) pairs; library objects are pointers to their variable.
             if (tag >= 0x00010001u && tag <= 0x0003FFFFu) return 8;

@@ -138,8 +138,13 @@ size_t FileSize(uint32_t tag) {
     switch (tag) {
         case kTagByte: return 1;
         case kTagShort: return 2;
-        case kTagInt: case kTagFloat: case kTagBool: case kTagSubProgram: return 4;
-        case kTagLong: case kTagDouble: case kTagDateTime: return 8;
+        case kTagInt:
+        case kTagFloat:
+        case kTagBool:
+        case kTagSubProgram: return 4;
+        case kTagLong:
+        case kTagDouble:
+        case kTagDateTime: return 8;
         default: return 0;
     }
 }

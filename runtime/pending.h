@@ -3,5 +3,5 @@
 
 #include "runtime/errors.h"
 
-#define PENDING_COMMAND(name)                                                       \
+#define PENDING_COMMAND(name) \
     void name(Value*, int32_t, Value*) { ::rt::ErrorWithText("命令不可用：" #name); }

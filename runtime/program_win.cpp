@@ -42,8 +42,8 @@ void CreateHiddenWindow() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "PexoRuntimeHidden";
     RegisterClassA(&wc);
-    hiddenWindow = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                                   nullptr);
+    hiddenWindow =
+        CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 }
 
 }  // namespace

@@ -115,9 +115,7 @@ struct ByteSetHeader {
     int32_t dims;
     int32_t length;
 };
-inline int32_t BytesLengthOf(const void* bytes) {
-    return bytes ? static_cast<const ByteSetHeader*>(bytes)->length : 0;
-}
+inline int32_t BytesLengthOf(const void* bytes) { return bytes ? static_cast<const ByteSetHeader*>(bytes)->length : 0; }
 inline const uint8_t* BytesDataOf(const void* bytes) {
     return bytes ? static_cast<const uint8_t*>(bytes) + sizeof(ByteSetHeader) : nullptr;
 }
@@ -125,9 +123,7 @@ inline const uint8_t* BytesDataOf(const void* bytes) {
 // Array block: int32 dimension count n, n int32 sizes, then the elements.
 inline int32_t ArrayDims(const void* array) { return array ? *static_cast<const int32_t*>(array) : 0; }
 int64_t ArrayCount(const void* array);  // product of the dimension sizes; 0 for null or no dimensions
-inline uint8_t* ArrayElements(void* array) {
-    return static_cast<uint8_t*>(array) + 4 + 4 * size_t(ArrayDims(array));
-}
+inline uint8_t* ArrayElements(void* array) { return static_cast<uint8_t*>(array) + 4 + 4 * size_t(ArrayDims(array)); }
 inline const uint8_t* ArrayElements(const void* array) {
     return static_cast<const uint8_t*>(array) + 4 + 4 * size_t(ArrayDims(array));
 }

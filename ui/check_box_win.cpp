@@ -50,8 +50,9 @@ public:
                          DFCS_BUTTONCHECK | (checked_ ? DFCS_CHECKED : 0) | (disabled_ ? DFCS_INACTIVE : 0));
         HGDIOBJ oldFont = SelectObject(dc, DefaultFont());
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, disabled_ ? GetSysColor(COLOR_GRAYTEXT)
-                                   : textColor_ != kDefaultColor ? textColor_ : GetSysColor(COLOR_BTNTEXT));
+        SetTextColor(dc, disabled_                     ? GetSysColor(COLOR_GRAYTEXT)
+                         : textColor_ != kDefaultColor ? textColor_
+                                                       : GetSysColor(COLOR_BTNTEXT));
         RECT text = {box + 4, 0, width_, height_};
         DrawTextA(dc, caption_.c_str(), int(caption_.size()), &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         SelectObject(dc, oldFont);

@@ -93,8 +93,13 @@ protected:
 
     void WriteOwn(int32_t index, rt::PropertyValue value) override {
         switch (index) {
-            case kBackColor: backColor_ = uint32_t(PropertyInt(value)); Repaint(); break;
-            case kSelection: if (hwnd_) SendMessageA(hwnd_, CB_SETCURSEL, WPARAM(PropertyInt(value)), 0); break;
+            case kBackColor:
+                backColor_ = uint32_t(PropertyInt(value));
+                Repaint();
+                break;
+            case kSelection:
+                if (hwnd_) SendMessageA(hwnd_, CB_SETCURSEL, WPARAM(PropertyInt(value)), 0);
+                break;
             default: return Control::WriteOwn(index, value);  // style, sorting and list height are fixed
         }
     }

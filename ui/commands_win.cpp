@@ -29,8 +29,10 @@ ComboBoxItems* ResolveCombo(rt::ControlRef ref) {
 void FocusControl(rt::ControlRef ref) {
     RunOnWindowThread([&] {
         Control* control = Resolve(ref);
-        if (control->hwnd()) SetFocus(control->hwnd());
-        else if (control->host() && control->host()->hwnd()) SetFocus(control->host()->hwnd());
+        if (control->hwnd())
+            SetFocus(control->hwnd());
+        else if (control->host() && control->host()->hwnd())
+            SetFocus(control->host()->hwnd());
     });
 }
 
@@ -115,8 +117,10 @@ void DestroyUnit(rt::ControlRef ref, bool immediately) {
         Form* form = unit->form();
         if (unit == form->window()) {
             form->closing = true;
-            if (immediately) DestroyWindow(form->hwnd());
-            else PostMessageA(form->hwnd(), kCloseRequest, 0, 0);
+            if (immediately)
+                DestroyWindow(form->hwnd());
+            else
+                PostMessageA(form->hwnd(), kCloseRequest, 0, 0);
             return;
         }
         unit->Destroy();

@@ -55,7 +55,7 @@ struct WindowClassAndStyle {
     const char* className;  // one of ours (registered with the common procedure) or a standard class
     DWORD style;
     DWORD exStyle;
-    bool ownClass;          // false: a standard class, subclassed after creation
+    bool ownClass;  // false: a standard class, subclassed after creation
 };
 
 class Control {

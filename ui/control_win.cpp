@@ -188,8 +188,10 @@ void Control::RequireNative() const {
 }
 
 void Control::Repaint() {
-    if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
-    else if (host_ && visible_) host_->InvalidateArea(Bounds());
+    if (hwnd_)
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    else if (host_ && visible_)
+        host_->InvalidateArea(Bounds());
 }
 
 void Control::SetWindowCaption(const std::string& text) {
@@ -217,8 +219,7 @@ rt::PropertyValue Control::Read(int32_t index) {
         case kPropWidth: return IntProperty(width_);
         case kPropHeight: return IntProperty(height_);
         case kPropTag: return NewTextProperty(tag_);
-        case kPropVisible:
-            return IntProperty(hwnd_ ? (GetWindowLongA(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0 : visible_);
+        case kPropVisible: return IntProperty(hwnd_ ? (GetWindowLongA(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0 : visible_);
         case kPropDisabled:
             return IntProperty(hwnd_ ? (GetWindowLongA(hwnd_, GWL_STYLE) & WS_DISABLED) != 0 : disabled_);
         case kPropCursor: return PointerProperty(rt::NewBytes(cursor_.data(), cursor_.size()));
@@ -247,13 +248,17 @@ void Control::Write(int32_t index, rt::PropertyValue value) {
         case kPropTag: tag_ = PropertyText(value); return;
         case kPropVisible:
             visible_ = PropertyBool(value);
-            if (hwnd_) ShowWindow(hwnd_, visible_ ? SW_SHOWNA : SW_HIDE);
-            else if (host_) host_->InvalidateArea(Bounds());
+            if (hwnd_)
+                ShowWindow(hwnd_, visible_ ? SW_SHOWNA : SW_HIDE);
+            else if (host_)
+                host_->InvalidateArea(Bounds());
             return;
         case kPropDisabled:
             disabled_ = PropertyBool(value);
-            if (hwnd_) EnableWindow(hwnd_, !disabled_);
-            else Repaint();
+            if (hwnd_)
+                EnableWindow(hwnd_, !disabled_);
+            else
+                Repaint();
             return;
         case kPropCursor: {
             const void* block = PropertyPointer(value);

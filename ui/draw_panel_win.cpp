@@ -34,8 +34,8 @@ public:
 
     bool DecodesOnCallingThread(int32_t index, PictureBox* box) const override {
         if (index != kPicture) return false;
-        *box = PictureBox{width_, height_, layout_, backColor_ == kDefaultColor ? GetSysColor(COLOR_BTNFACE)
-                                                                              : backColor_};
+        *box =
+            PictureBox{width_, height_, layout_, backColor_ == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : backColor_};
         return true;
     }
 

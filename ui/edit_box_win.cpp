@@ -11,7 +11,9 @@ public:
     using TextControl::TextControl;
 
 protected:
-    WindowClassAndStyle ClassAndStyle() const override { return {"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, false}; }
+    WindowClassAndStyle ClassAndStyle() const override {
+        return {"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, false};
+    }
 };
 
 }  // namespace

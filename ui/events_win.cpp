@@ -24,10 +24,21 @@ std::vector<EventSource>& Sources() {
 
 bool RaisesEvents(uint32_t type) {
     switch (type) {
-        case kUnitWindow: case kUnitMenu: case kUnitEditBox: case kUnitShapeBox: case kUnitDrawPanel:
-        case kUnitGroupBox: case kUnitLabel: case kUnitButton: case kUnitCheckBox: case kUnitComboBox:
-        case kUnitVScrollBar: case kUnitProcessBar: case kUnitHyperLinker: case kUnitPicBtn: case kUnitTransLabel:
-            return true;
+        case kUnitWindow:
+        case kUnitMenu:
+        case kUnitEditBox:
+        case kUnitShapeBox:
+        case kUnitDrawPanel:
+        case kUnitGroupBox:
+        case kUnitLabel:
+        case kUnitButton:
+        case kUnitCheckBox:
+        case kUnitComboBox:
+        case kUnitVScrollBar:
+        case kUnitProcessBar:
+        case kUnitHyperLinker:
+        case kUnitPicBtn:
+        case kUnitTransLabel: return true;
         default: return false;
     }
 }

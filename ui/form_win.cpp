@@ -37,9 +37,7 @@ void FreeDeadObjects() {
     DeadControls().clear();
 }
 
-bool IsContainerType(uint32_t type) {
-    return type == kUnitWindow || type == kUnitGroupBox || type == kUnitShapeBox;
-}
+bool IsContainerType(uint32_t type) { return type == kUnitWindow || type == kUnitGroupBox || type == kUnitShapeBox; }
 
 }  // namespace
 
@@ -101,8 +99,8 @@ bool Form::Load(uint32_t windowId) {
     if (Loaded(windowId)) return true;
     const rt::ApplicationImage& image = rt::CurrentApplicationImage();
     std::vector<FormDescription> all;
-    if (!image.formData || !DecodeForms(rt::BytesDataOf(image.formData), size_t(rt::BytesLengthOf(image.formData)),
-                                        &all))
+    if (!image.formData ||
+        !DecodeForms(rt::BytesDataOf(image.formData), size_t(rt::BytesLengthOf(image.formData)), &all))
         return false;
     auto found = std::find_if(all.begin(), all.end(), [&](const FormDescription& d) { return d.windowId == windowId; });
     if (found == all.end()) return false;
@@ -113,7 +111,8 @@ bool Form::Load(uint32_t windowId) {
     Form* raw = form.get();
     LoadedForms().push_back(form.release());
     if (!raw->Build()) {
-        if (raw->hwnd()) DestroyWindow(raw->hwnd());  // unloads it
+        if (raw->hwnd())
+            DestroyWindow(raw->hwnd());  // unloads it
         else {
             LoadedForms().pop_back();
             DeferDelete(std::unique_ptr<Form>(raw));

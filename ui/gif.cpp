@@ -20,8 +20,10 @@ struct ByteReader {
         return uint16_t(lo | U8() << 8);
     }
     void Skip(size_t n) {
-        if (size_t(end - p) < n) ok = false, p = end;
-        else p += n;
+        if (size_t(end - p) < n)
+            ok = false, p = end;
+        else
+            p += n;
     }
     void SkipSubBlocks() {
         while (ok) {

@@ -27,8 +27,10 @@ bool OpenWithHtmlCommand(const std::string& address) {
     if (RegQueryValueA(HKEY_CLASSES_ROOT, key.c_str(), command, &size) != ERROR_SUCCESS || !command[0]) return false;
     std::string line = command;
     size_t at = line.find("%1");
-    if (at != std::string::npos) line.replace(at, 2, address);
-    else line += " " + address;
+    if (at != std::string::npos)
+        line.replace(at, 2, address);
+    else
+        line += " " + address;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -58,9 +60,7 @@ public:
         switch (message) {
             case WM_ERASEBKGND: return 1;
             case WM_PAINT: Paint(); return 0;
-            case WM_SETCURSOR:
-                SetCursor(LoadCursor(nullptr, IDC_HAND));
-                return TRUE;
+            case WM_SETCURSOR: SetCursor(LoadCursor(nullptr, IDC_HAND)); return TRUE;
             case WM_MOUSEMOVE:
                 if (!hover_) {
                     hover_ = true;
@@ -111,9 +111,12 @@ protected:
         return Control::ReadOwn(index);
     }
     void WriteOwn(int32_t index, rt::PropertyValue value) override {
-        if (index == kCaption) caption_ = PropertyText(value);
-        else if (index == kAddress) address_ = PropertyText(value);
-        else return Control::WriteOwn(index, value);
+        if (index == kCaption)
+            caption_ = PropertyText(value);
+        else if (index == kAddress)
+            address_ = PropertyText(value);
+        else
+            return Control::WriteOwn(index, value);
         Repaint();
     }
 
@@ -132,7 +135,8 @@ private:
         SIZE extent = {};
         GetTextExtentPoint32A(dc, caption_.c_str(), int(caption_.size()), &extent);
         UINT align = extent.cx > client.right ? DT_LEFT : DT_CENTER;
-        DrawTextA(dc, caption_.c_str(), int(caption_.size()), &client, align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextA(dc, caption_.c_str(), int(caption_.size()), &client,
+                  align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, oldFont);
         EndPaint(hwnd_, &ps);
     }

@@ -15,7 +15,9 @@ public:
     void CopyStateFrom(const Control& source) override;
 
 protected:
-    WindowClassAndStyle ClassAndStyle() const override { return {"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, false}; }
+    WindowClassAndStyle ClassAndStyle() const override {
+        return {"STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, false};
+    }
     bool ApplyStored(const UnitValue& v) override;
     rt::PropertyValue ReadOwn(int32_t index) override;
     void WriteOwn(int32_t index, rt::PropertyValue value) override;

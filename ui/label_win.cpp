@@ -24,8 +24,7 @@ void Label::CopyStateFrom(const Control& source) {
 
 bool Label::ApplyStored(const UnitValue& v) {
     if (v.index == kText) return TextControl::ApplyStored(v);
-    if (v.kind != ValueKind::Int || !(v.index == kTextColor || (v.index == kBackColor && HasBackColor())))
-        return false;
+    if (v.kind != ValueKind::Int || !(v.index == kTextColor || (v.index == kBackColor && HasBackColor()))) return false;
     (v.index == kTextColor ? textColor_ : backColor_) = uint32_t(v.number);
     return true;
 }

@@ -31,8 +31,7 @@ struct RgbImage {
     std::vector<uint8_t> rgb;
 };
 
-bool DecodeJpeg(const uint8_t* data, size_t size, int targetWidth, int targetHeight, int32_t layout,
-                RgbImage* image) {
+bool DecodeJpeg(const uint8_t* data, size_t size, int targetWidth, int targetHeight, int32_t layout, RgbImage* image) {
     jpeg_decompress_struct info;
     JpegError error;
     info.err = jpeg_std_error(&error.manager);
@@ -139,8 +138,7 @@ void Resample(const RgbImage& src, int srcWidth, int srcHeight, FittedPicture* o
 
 }  // namespace
 
-void FittedSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight, int32_t layout, int* width,
-                int* height) {
+void FittedSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight, int32_t layout, int* width, int* height) {
     *width = imageWidth;
     *height = imageHeight;
     if (imageWidth <= 0 || imageHeight <= 0) {
@@ -186,8 +184,10 @@ bool DecodeFittedPicture(const uint8_t* data, size_t size, int boxWidth, int box
     if (!data || size < 4) return false;
     RgbImage image;
     bool decoded = false;
-    if (data[0] == 0xFF && data[1] == 0xD8) decoded = DecodeJpeg(data, size, boxWidth, boxHeight, layout, &image);
-    else if (std::memcmp(data, "GIF8", 4) == 0) decoded = DecodeGifRgb(data, size, background, &image);
+    if (data[0] == 0xFF && data[1] == 0xD8)
+        decoded = DecodeJpeg(data, size, boxWidth, boxHeight, layout, &image);
+    else if (std::memcmp(data, "GIF8", 4) == 0)
+        decoded = DecodeGifRgb(data, size, background, &image);
     if (!decoded || image.width <= 0 || image.height <= 0) return false;
     FittedSize(image.originalWidth, image.originalHeight, boxWidth, boxHeight, layout, &out->width, &out->height);
     if (out->empty()) return false;

@@ -18,15 +18,14 @@ enum PictureLayout : int32_t {
 struct FittedPicture {
     int width = 0;
     int height = 0;
-    int stride = 0;             // bytes per row, a multiple of 4
-    std::vector<uint8_t> bgr;   // top-down rows of blue, green, red
+    int stride = 0;            // bytes per row, a multiple of 4
+    std::vector<uint8_t> bgr;  // top-down rows of blue, green, red
     bool empty() const { return width <= 0 || height <= 0; }
     size_t MemoryBytes() const { return bgr.capacity(); }
 };
 
 // The size a picture of imageWidth x imageHeight takes in a box with the layout.
-void FittedSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight, int32_t layout, int* width,
-                int* height);
+void FittedSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight, int32_t layout, int* width, int* height);
 
 // Where the fitted picture's top-left corner goes inside the box.
 void FittedOrigin(const FittedPicture& picture, int boxWidth, int boxHeight, int32_t layout, int* x, int* y);

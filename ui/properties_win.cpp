@@ -36,8 +36,7 @@ PropertyValue ReadProperty(uint32_t window, uint32_t control, int32_t property, 
     return value;
 }
 
-void WriteProperty(uint32_t window, uint32_t control, int32_t property, int32_t member, uint32_t low,
-                   uint32_t high) {
+void WriteProperty(uint32_t window, uint32_t control, int32_t property, int32_t member, uint32_t low, uint32_t high) {
     PropertyValue value{low, high};
     if (!ui::OnWindowThread()) {
         ui::Control::PictureBox box;
@@ -47,8 +46,8 @@ void WriteProperty(uint32_t window, uint32_t control, int32_t property, int32_t 
         if (picture) {
             const void* block = ui::PropertyPointer(value);
             ui::FittedPicture fitted;
-            ui::DecodeFittedPicture(BytesDataOf(block), size_t(BytesLengthOf(block)), box.width, box.height,
-                                    box.layout, box.background, &fitted);
+            ui::DecodeFittedPicture(BytesDataOf(block), size_t(BytesLengthOf(block)), box.width, box.height, box.layout,
+                                    box.background, &fitted);
             ui::RunOnWindowThread(
                 [&] { ui::ResolveForProperty(window, control)->TakeDecodedPicture(property, std::move(fitted)); });
             return;

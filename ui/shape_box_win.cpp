@@ -14,7 +14,9 @@ constexpr UINT kFlushInvalidation = WM_APP + 0x72;
 enum : int32_t { kShape = 8, kBorderStyle = 9, kBorderWidth = 10, kBorderColor = 11, kBackColor = 12 };
 }  // namespace
 
-WindowClassAndStyle ShapeBox::ClassAndStyle() const { return {"PexoShapeBox", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true}; }
+WindowClassAndStyle ShapeBox::ClassAndStyle() const {
+    return {"PexoShapeBox", WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, true};
+}
 
 bool ShapeBox::ApplyStored(const UnitValue& v) {
     if (v.kind != ValueKind::Int || v.index < kShape || v.index > kBackColor) return false;
@@ -78,16 +80,17 @@ void ShapeBox::RemoveCell(Control* cell) {
 // of cells between two messages, so the areas are gathered and invalidated once, when the posted flush arrives.
 void ShapeBox::InvalidateArea(const RECT& area) {
     if (!hwnd_) return;
-    if (IsRectEmpty(&pendingArea_)) pendingArea_ = area;
-    else UnionRect(&pendingArea_, &pendingArea_, &area);
+    if (IsRectEmpty(&pendingArea_))
+        pendingArea_ = area;
+    else
+        UnionRect(&pendingArea_, &pendingArea_, &area);
     if (!flushPosted_) flushPosted_ = PostMessageA(hwnd_, kFlushInvalidation, 0, 0) != FALSE;
 }
 
 Control* ShapeBox::CellAt(int x, int y) const {
     for (auto it = cells_.rbegin(); it != cells_.rend(); ++it) {
         Control* c = *it;
-        if (c->visible() && x >= c->left() && x < c->left() + c->width() && y >= c->top() &&
-            y < c->top() + c->height())
+        if (c->visible() && x >= c->left() && x < c->left() + c->width() && y >= c->top() && y < c->top() + c->height())
             return c;
     }
     return nullptr;

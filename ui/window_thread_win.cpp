@@ -30,8 +30,7 @@ void EnsureWindowThread() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "PexoWindowTasks";
     RegisterClassA(&wc);
-    taskWindow = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                                 nullptr);
+    taskWindow = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     windowThreadId = GetCurrentThreadId();
 }
 

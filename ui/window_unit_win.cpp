@@ -21,8 +21,8 @@ public:
     HBRUSH BackgroundBrush() const override { return GetSysColorBrush(COLOR_BTNFACE); }
 
     bool CreateTopLevel() {
-        HWND hwnd = CreateWindowExA(0, kWindowClass, title_.c_str(), ClassAndStyle().style, left_, top_, width_, height_,
-                                    nullptr, nullptr, GetModuleHandleA(nullptr), this);
+        HWND hwnd = CreateWindowExA(0, kWindowClass, title_.c_str(), ClassAndStyle().style, left_, top_, width_,
+                                    height_, nullptr, nullptr, GetModuleHandleA(nullptr), this);
         if (!hwnd) return false;
         SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
         return true;
@@ -40,9 +40,7 @@ public:
                 if (hwnd_ && (!handled || answer.low != 0)) DestroyWindow(hwnd_);
                 return 0;
             }
-            case kCloseRequest:
-                DestroyWindow(hwnd_);
-                return 0;
+            case kCloseRequest: DestroyWindow(hwnd_); return 0;
             case WM_DESTROY:
                 if (form_->built()) Raise(kEventDestroy);
                 break;

@@ -60,10 +60,9 @@ void DownloadPictures() {
         failedPictures = 0;
         RunWorkerStage(&DownloadWorker);
         downloading = false;
-        Text report = failedPictures == 0
-                          ? Concat("已成功下载", ToText(savedPictures.load()), "张图片。")
-                          : Concat("已成功下载", ToText(savedPictures.load()), "张图片，", ToText(failedPictures.load()),
-                                   "张下载失败。");
+        Text report = failedPictures == 0 ? Concat("已成功下载", ToText(savedPictures.load()), "张图片。")
+                                          : Concat("已成功下载", ToText(savedPictures.load()), "张图片，",
+                                                   ToText(failedPictures.load()), "张下载失败。");
         ShowMessageBox(report.c_str(), 64, "提示");
     } else {
         downloading = false;

@@ -14,8 +14,8 @@ bool IsReservedDeviceName(const std::string& name) {
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     for (char& c : stem) c = char(std::toupper(static_cast<unsigned char>(c)));
     if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
 }
 
 // A GBK trail byte: 0x40 to 0xFE but 0x7F. Only such a byte pairs with a lead byte; '/' or ':' after a stray

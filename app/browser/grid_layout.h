@@ -30,10 +30,10 @@ struct CellPlace {
 CellPlace PlaceOfCell(int32_t i);
 
 struct GridHeights {
-    int64_t scrollRange;       // rows x 179 - 537
-    int32_t firstContainer;    // height of the first container
-    int32_t extraContainers;   // number of extra containers
-    int32_t lastExtraHeight;   // height of the last extra container (the others are full)
+    int64_t scrollRange;      // rows x 179 - 537
+    int32_t firstContainer;   // height of the first container
+    int32_t extraContainers;  // number of extra containers
+    int32_t lastExtraHeight;  // height of the last extra container (the others are full)
 };
 GridHeights HeightsOfGrid(int32_t pictureTotal);
 

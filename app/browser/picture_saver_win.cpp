@@ -71,8 +71,8 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 std::string ReserveFreeName(const Text& folder, const Text& base) {
     for (int32_t dup = 0; dup < 100000; ++dup) {
         std::string candidate = std::string(folder.c_str()) + NumberedName(base, dup).c_str();
-        HANDLE h = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+        HANDLE h =
+            CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
             return candidate;

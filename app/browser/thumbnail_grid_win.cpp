@@ -87,7 +87,8 @@ void BuildGrid(int32_t cells) {
     ResetControlArray(&extraContainers, rt::kTagShapeBox, heights.extraContainers);
     int32_t left = IntProperty(form::外形框3, kLeft), top = IntProperty(form::外形框3, kTop);
     for (int32_t k = 1; k <= heights.extraContainers; ++k) {
-        rt::CallKernel(rt::kCopyControl, ShapeBox(form::外形框3), rt::Ref{ControlSlot(extraContainers, k), rt::kTagShapeBox});
+        rt::CallKernel(rt::kCopyControl, ShapeBox(form::外形框3),
+                       rt::Ref{ControlSlot(extraContainers, k), rt::kTagShapeBox});
         uint32_t box = ControlAt(extraContainers, k);
         SetIntProperty(box, kLeft, left);
         SetIntProperty(box, kTop, top + kContainerMinimum);
@@ -175,7 +176,8 @@ void ScrollGrid() {
     int32_t firstHeight = IntProperty(form::外形框3, kHeight);
     SetIntProperty(form::外形框3, kTop, ContainerTop(scrollRange, position, maximum, 0, firstHeight));
     for (int32_t k = 1; k <= CountOf(extraContainers); ++k)
-        SetIntProperty(ControlAt(extraContainers, k), kTop, ContainerTop(scrollRange, position, maximum, k, firstHeight));
+        SetIntProperty(ControlAt(extraContainers, k), kTop,
+                       ContainerTop(scrollRange, position, maximum, k, firstHeight));
 }
 
 // The clicked thumbnail becomes the current picture, framed by 图形按钮1 in its container.
@@ -237,8 +239,9 @@ rt::Value OnScrollBarMoved(int32_t, rt::Value*) {
 
 rt::Value OnScrollBarWheel(int32_t argc, rt::Value* args) {
     int32_t distance = argc >= 1 ? args[0].AsInt() : 0;
-    int32_t position = WheelPosition(IntProperty(form::纵向滚动条1, kScrollPosition), distance,
-                                     IntProperty(form::纵向滚动条1, kScrollMin), IntProperty(form::纵向滚动条1, kScrollMax));
+    int32_t position =
+        WheelPosition(IntProperty(form::纵向滚动条1, kScrollPosition), distance,
+                      IntProperty(form::纵向滚动条1, kScrollMin), IntProperty(form::纵向滚动条1, kScrollMax));
     SetIntProperty(form::纵向滚动条1, kScrollPosition, position);
     ScrollGrid();
     return {};

@@ -5,7 +5,7 @@
 namespace app {
 
 // Built in.
-constexpr char kBuiltInAlbumRoot[] = "http://www.pexo.cn/";  // ends in "/"
+constexpr char kBuiltInAlbumRoot[] = "http://www.pexo.cn/";   // ends in "/"
 constexpr char kBuiltInUpdateRoot[] = "http://quen.lumo.cn";  // no final "/"
 // The recommended navigation page (the first three hyperlinks and the browser home page).
 constexpr char kNavigationPage[] = "http://www.lumo.cn/";

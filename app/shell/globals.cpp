@@ -87,8 +87,8 @@ void InitGlobals() {
     checkControls = rt::NewArray(rt::kTagCheckBox, 0);
     extraContainers = rt::NewArray(rt::kTagShapeBox, 0);
     downloadList = rt::NewArray(rt::kTagInt, 0);
-    for (void** texts : {&thumbUrls, &pictureUrls, &albumUrls, &albumNames, &albumPictureCounts, &pageTexts,
-                         &pictureNames})
+    for (void** texts :
+         {&thumbUrls, &pictureUrls, &albumUrls, &albumNames, &albumPictureCounts, &pageTexts, &pictureNames})
         *texts = rt::NewArray(rt::kTagText, 0);
     psrcMatches = rt::NewArray(rt::kTagSearchResult, 0);
     pnameMatches = rt::NewArray(rt::kTagSearchResult, 0);
@@ -100,8 +100,8 @@ void FreeGlobals() {
     FreeArrayOf(rt::kTagCheckBox, checkControls);
     FreeArrayOf(rt::kTagShapeBox, extraContainers);
     FreeArrayOf(rt::kTagInt, downloadList);
-    for (void** texts : {&thumbUrls, &pictureUrls, &albumUrls, &albumNames, &albumPictureCounts, &pageTexts,
-                         &pictureNames})
+    for (void** texts :
+         {&thumbUrls, &pictureUrls, &albumUrls, &albumNames, &albumPictureCounts, &pageTexts, &pictureNames})
         FreeArrayOf(rt::kTagText, *texts);
     FreeMatchArray(psrcMatches);
     FreeMatchArray(pnameMatches);

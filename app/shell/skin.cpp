@@ -18,8 +18,7 @@ namespace {
 // Declared DLL commands 17 and 18, typed as the engine exports them.
 constexpr int32_t kSkinAttachRes = 17;
 constexpr int32_t kSkinSetAero = 18;
-using SkinAttachResFn = int32_t (*)(const void* skin, int32_t length, const char* password, int32_t, int32_t,
-                                    int32_t);
+using SkinAttachResFn = int32_t (*)(const void* skin, int32_t length, const char* password, int32_t, int32_t, int32_t);
 using SkinSetAeroFn = int32_t (*)(int32_t on);
 
 const void* SkinFile(int32_t index) {

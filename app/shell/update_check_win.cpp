@@ -25,14 +25,13 @@ Versions ReadVersions() {
 
 rt::Value OnCheckForUpdate(int32_t, rt::Value*) {
     Versions v = ReadVersions();
-    if (CompareVersionTexts(v.server.c_str(), v.local.c_str()) == 0)
-        ShowMessageBox("当前已经是最新版本", 64, "恭喜");
+    if (CompareVersionTexts(v.server.c_str(), v.local.c_str()) == 0) ShowMessageBox("当前已经是最新版本", 64, "恭喜");
     v = ReadVersions();
     if (CompareVersionTexts(v.server.c_str(), v.local.c_str()) <= 0) return {};
     Text question = Concat("您当前版本：", v.local, "当前服务器版本：", v.server.c_str(), "是否升级？");
     if (ShowMessageBox(question.c_str(), 36, "有新版本") != kYes) return {};
-    Text address = ToText(rt::BytesResult(
-        rt::CallLibrary(&rt::HttpReadFile, Concat(UpdateRoot(), kDownloadAddressPath))));
+    Text address =
+        ToText(rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, Concat(UpdateRoot(), kDownloadAddressPath))));
     // A failed fetch leaves nothing to open (an empty address must not open the default page instead).
     if (!address.empty()) rt::CallLibrary(&rt::OpenWebPage, address);
     return {};

@@ -7,13 +7,13 @@
 namespace app {
 
 struct HttpRequestOptions {
-    Text method;         // GET or POST (ASCII case ignored); empty = GET
-    Text proxy;          // empty or blanks = direct connection
-    Text userName;       // empty or blanks = none
-    Text password;       // empty or blanks = none
-    Text headers;        // extra header lines, each ending in CR LF
-    Text postData;       // body for POST
-    int32_t timeoutSeconds = 0;      // 0 = 90 seconds
+    Text method;                      // GET or POST (ASCII case ignored); empty = GET
+    Text proxy;                       // empty or blanks = direct connection
+    Text userName;                    // empty or blanks = none
+    Text password;                    // empty or blanks = none
+    Text headers;                     // extra header lines, each ending in CR LF
+    Text postData;                    // body for POST
+    int32_t timeoutSeconds = 0;       // 0 = 90 seconds
     Text* responseHeaders = nullptr;  // receives the raw response headers when given
 };
 

@@ -99,10 +99,9 @@ bool PerformRequest(int32_t stream) {
         h.internet = rt::dll::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PROXY, proxyList.c_str(), nullptr, 0);
     }
     if (!h.internet) return false;
-    h.connection = rt::dll::InternetConnectA(h.internet, host.c_str(), INTERNET_PORT(UrlPort(url)),
-                                             IsBlank(userName) ? nullptr : userName.c_str(),
-                                             IsBlank(password) ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP,
-                                             0, 0);
+    h.connection = rt::dll::InternetConnectA(
+        h.internet, host.c_str(), INTERNET_PORT(UrlPort(url)), IsBlank(userName) ? nullptr : userName.c_str(),
+        IsBlank(password) ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
     if (!h.connection) return false;
     h.request = rt::dll::HttpOpenRequestA(h.connection, method.empty() ? nullptr : method.c_str(), path.c_str(),
                                           "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
@@ -152,8 +151,8 @@ Bytes HttpRequest(const Text& url, const HttpRequestOptions& o) {
 
     HoldStream(stream, 2);
     DWORD threadId = 0;
-    HANDLE worker = rt::dll::CreateThread(nullptr, 0, &HttpRequestWorker,
-                                          reinterpret_cast<LPVOID>(intptr_t(stream)), 0, &threadId);
+    HANDLE worker =
+        rt::dll::CreateThread(nullptr, 0, &HttpRequestWorker, reinterpret_cast<LPVOID>(intptr_t(stream)), 0, &threadId);
     if (!worker) {
         // No worker: nobody else holds the stream, and there is nothing to wait for.
         ReleaseStream(stream);
@@ -163,8 +162,7 @@ Bytes HttpRequest(const Text& url, const HttpRequestOptions& o) {
     // Every message restarts the full time-out; only a quiet stretch of that length ends the wait.
     DWORD result;
     do {
-        result = rt::dll::MsgWaitForMultipleObjectsForThread(1, &worker, FALSE, DWORD(timeout * 1000.0),
-                                                             QS_ALLEVENTS);
+        result = rt::dll::MsgWaitForMultipleObjectsForThread(1, &worker, FALSE, DWORD(timeout * 1000.0), QS_ALLEVENTS);
         DoEvents();
     } while (result != WAIT_OBJECT_0 && result != kWaitTimeout && result != WAIT_FAILED);
     rt::dll::CloseThreadHandle(worker);

@@ -47,8 +47,9 @@ Text CompleteRequestHeaders(const Text& headers, const Text& url, bool isPost, c
     std::erase_if(referer, [](char c) { return c == '\r' || c == '\n'; });
     std::string text = headers.c_str();
     if (lacks("Accept: "))
-        text += "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
-                "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
+        text +=
+            "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+            "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
     if (lacks("Referer: ")) text += "Referer: " + referer + "\r\n";
     if (lacks("Accept-Language: ")) text += "Accept-Language: zh-cn\r\n";
     if (isPost && !postData.empty()) {

@@ -302,12 +302,8 @@ using namespace skin;
 // 6 broken section directory, 7 a required section missing, 8 a malformed section, 9 out of resources.
 // The password is not used (skin files are not encrypted); the three integers shift hue (degrees), saturation
 // and lightness (percent) of every colour, 0 meaning as stored.
-extern "C" __declspec(dllexport) int32_t SkinH_AttachRes(const void* data,
-                                                         int32_t length,
-                                                         const char* password,
-                                                         int32_t hue,
-                                                         int32_t saturation,
-                                                         int32_t lightness) {
+extern "C" __declspec(dllexport) int32_t SkinH_AttachRes(const void* data, int32_t length, const char* password,
+                                                         int32_t hue, int32_t saturation, int32_t lightness) {
     (void)password;
     if (!data || length <= 0) return 1;
     SkinData parsed;

@@ -41,13 +41,7 @@ struct Design {
     int tileStrength;
 };
 
-void SetMetrics(Design& d,
-                int frameRadius,
-                int buttonRadius,
-                int checkRadius,
-                int titleAlign,
-                int weight,
-                int gloss,
+void SetMetrics(Design& d, int frameRadius, int buttonRadius, int checkRadius, int titleAlign, int weight, int gloss,
                 const char* face) {
     skin::Metrics& m = d.metrics;
     m.frameRadius = frameRadius;

@@ -219,8 +219,7 @@ TEST(RegexScraping, FivePatternsOverGbkPage) {
 
     EXPECT_EQ(MatchList(SearchAll(patterns[0], text)).Texts(text),
               (std::vector<std::string>{"/photo/album/1", "/photo/album/2", "/after"}));
-    EXPECT_EQ(MatchList(SearchAll(patterns[1], text)).Texts(text),
-              (std::vector<std::string>{"旅行相册", "圓働僜億"}));
+    EXPECT_EQ(MatchList(SearchAll(patterns[1], text)).Texts(text), (std::vector<std::string>{"旅行相册", "圓働僜億"}));
     EXPECT_EQ(MatchList(SearchAll(patterns[2], text)).Texts(text), (std::vector<std::string>{"12", "3"}));
     EXPECT_EQ(MatchList(SearchAll(patterns[3], text)).Texts(text),
               (std::vector<std::string>{"http://img.example/abpic/甲.jpg", "http://img.example/ABPIC/b.jpg"}));

@@ -5,11 +5,8 @@
 namespace rt {
 
 constexpr const char* kScrapingPatterns[] = {
-    R"((?<=purl\:").*?(?="))",
-    R"((?<=pname\:").*?(?="))",
-    R"((?<=pnum\:").*?(?="))",
-    R"((?<=psrc\:").*?(?="))",
-    R"((?<=id\="forimgs").*?(?=\/div))",
+    R"((?<=purl\:").*?(?="))", R"((?<=pname\:").*?(?="))",          R"((?<=pnum\:").*?(?="))",
+    R"((?<=psrc\:").*?(?="))", R"((?<=id\="forimgs").*?(?=\/div))",
 };
 
 }  // namespace rt

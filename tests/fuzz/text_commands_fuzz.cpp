@@ -199,9 +199,7 @@ void CheckFinding(const std::string& text, const std::string& sub, FuzzedDataPro
 }
 
 // ReplaceSubtext agrees with replacing, one after another, the occurrences FindText reports.
-void CheckReplacing(const std::string& text,
-                    const std::string& old,
-                    const Value& replacement,
+void CheckReplacing(const std::string& text, const std::string& old, const Value& replacement,
                     FuzzedDataProvider& tape) {
     const Value start = NumberArgument(tape, int32_t(text.size())), countArg = NumberArgument(tape, 3);
     const Value caseSensitiveArg = FlagArgument(tape);

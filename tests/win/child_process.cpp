@@ -6,7 +6,6 @@
 #include <map>
 #include <thread>
 
-
 namespace rt {
 
 namespace {

@@ -24,10 +24,10 @@ ChildResult RunChild(const std::string& scenario, bool answerErrorBox = false, D
 bool RegisterChildScenario(const char* name, void (*body)());
 #define CHILD_SCENARIO_CAT2(a, b) a##b
 #define CHILD_SCENARIO_CAT(a, b) CHILD_SCENARIO_CAT2(a, b)
-#define CHILD_SCENARIO(name)                                                                           \
-    static void CHILD_SCENARIO_CAT(ChildScenario_, __LINE__)();                                        \
-    static const bool CHILD_SCENARIO_CAT(childScenarioRegistered_, __LINE__) =                         \
-        ::rt::RegisterChildScenario(name, &CHILD_SCENARIO_CAT(ChildScenario_, __LINE__));              \
+#define CHILD_SCENARIO(name)                                                              \
+    static void CHILD_SCENARIO_CAT(ChildScenario_, __LINE__)();                           \
+    static const bool CHILD_SCENARIO_CAT(childScenarioRegistered_, __LINE__) =            \
+        ::rt::RegisterChildScenario(name, &CHILD_SCENARIO_CAT(ChildScenario_, __LINE__)); \
     static void CHILD_SCENARIO_CAT(ChildScenario_, __LINE__)()
 
 // Text of the first message box (dialog class #32770) of a process: its title and its static text.

@@ -218,10 +218,7 @@ void Site::AddFileNameAlbum() {
     for (const FilePlan& plan : kFileNamePlans) AddPicture(album, plan.name, plan.file, plan.thumbDir, plan.query);
 }
 
-void Site::AddPicture(Album& album,
-                      std::string name,
-                      std::string file,
-                      std::string_view thumbDir,
+void Site::AddPicture(Album& album, std::string name, std::string file, std::string_view thumbDir,
                       std::string_view query) {
     Picture picture;
     picture.albumId = album.id;

@@ -94,10 +94,7 @@ public:
 private:
     void AddUser(std::string name);
     size_t AddAlbum(std::string name, int pictureCount);
-    void AddPicture(Album& album,
-                    std::string name,
-                    std::string file,
-                    std::string_view thumbDir,
+    void AddPicture(Album& album, std::string name, std::string file, std::string_view thumbDir,
                     std::string_view query);
     void AddFileNameAlbum();
     Resource ResolveExact(std::string_view path, std::string_view origin) const;

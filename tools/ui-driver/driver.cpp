@@ -326,10 +326,7 @@ constexpr uint8_t kCallStub[] = {
 
 }  // namespace
 
-bool RemoteCall(HANDLE process,
-                const char* library,
-                const char* function,
-                const std::vector<uint64_t>& args,
+bool RemoteCall(HANDLE process, const char* library, const char* function, const std::vector<uint64_t>& args,
                 uint64_t* result) {
     if (!process || args.size() > 5) return false;
     HMODULE local = GetModuleHandleA(library);

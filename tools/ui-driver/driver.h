@@ -101,10 +101,7 @@ private:
 
 // Runs function(args...) (up to five integer arguments) of a system library on a new thread of the target
 // process and gives its result. Used for what another process cannot read directly, such as menu texts.
-bool RemoteCall(HANDLE process,
-                const char* library,
-                const char* function,
-                const std::vector<uint64_t>& args,
+bool RemoteCall(HANDLE process, const char* library, const char* function, const std::vector<uint64_t>& args,
                 uint64_t* result);
 
 // The items of a menu that the target process owns: text ("-" for a separator) and grey state.

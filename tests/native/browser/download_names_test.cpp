@@ -29,7 +29,10 @@ TEST(PictureBaseNames, ForbiddenCharactersTrailingDotsAndDevices) {
 
 TEST(PictureBaseNames, GbkCharactersStayWhole) {
     // 0x95 0x5C is one GBK character whose trail byte is a backslash; it must not be replaced or split.
-    EXPECT_EQ(Base("http://h/pic/\x95\x5C" "a.jpg"), "\x95\x5C" "a.jpg");
+    EXPECT_EQ(Base("http://h/pic/\x95\x5C"
+                   "a.jpg"),
+              "\x95\x5C"
+              "a.jpg");
     EXPECT_EQ(Base("http://h/pic/风景.jpg"), "风景.jpg");
     // A lone lead byte at the end is not a character.
     EXPECT_EQ(Base("http://h/a\xB0"), "a_");

@@ -42,8 +42,8 @@ struct HeightCase {
 
 TEST(GridHeights, AlbumSizesThatCrossTheLimits) {
     const HeightCase cases[] = {
-        {1, -358, 183, 0, 0},       {15, 0, 541, 0, 0},        {16, 179, 720, 0, 0},
-        {600, 20943, 21484, 0, 0},  {601, 21122, 21484, 1, 541}, {1200, 42423, 21484, 1, 21484},
+        {1, -358, 183, 0, 0},      {15, 0, 541, 0, 0},          {16, 179, 720, 0, 0},
+        {600, 20943, 21484, 0, 0}, {601, 21122, 21484, 1, 541}, {1200, 42423, 21484, 1, 21484},
     };
     for (const HeightCase& c : cases) {
         GridHeights h = HeightsOfGrid(c.total);

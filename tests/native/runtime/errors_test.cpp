@@ -67,9 +67,14 @@ TEST(RunPaths, SplitAtLastBackslashNotInsideADoubleByteCharacter) {
     EXPECT_EQ(dir, "");
     EXPECT_EQ(name, "pexo.exe");
     // 0x95 0x5C is one GBK character whose trail byte is a backslash.
-    SplitExecutablePath("C:\\a\x95\x5C" "b.exe", &dir, &name);
+    SplitExecutablePath(
+        "C:\\a\x95\x5C"
+        "b.exe",
+        &dir, &name);
     EXPECT_EQ(dir, "C:");
-    EXPECT_EQ(name, "a\x95\x5C" "b.exe");
+    EXPECT_EQ(name,
+              "a\x95\x5C"
+              "b.exe");
 }
 
 }  // namespace

@@ -57,18 +57,19 @@ TEST_F(BinaryFormat, TextsEndInNulAndReadBack) {
 }
 
 TEST_F(BinaryFormat, ScalarsAreTheirStoredLittleEndianBytes) {
-    EXPECT_TRUE(CallKernel(kWriteData, file_, Scalar(kTagByte, 0xAB), Scalar(kTagShort, 0xFFFE),
-                           Value::Int(0x01020304), Value::Long(-2), Scalar(kTagFloat, 0x3FC00000),
-                           Value::Double(1.5), Value::Bool(true), Scalar(kTagDateTime, 0x40E0000000000000))
+    EXPECT_TRUE(CallKernel(kWriteData, file_, Scalar(kTagByte, 0xAB), Scalar(kTagShort, 0xFFFE), Value::Int(0x01020304),
+                           Value::Long(-2), Scalar(kTagFloat, 0x3FC00000), Value::Double(1.5), Value::Bool(true),
+                           Scalar(kTagDateTime, 0x40E0000000000000))
                     .AsInt());
-    EXPECT_EQ(Contents(), "\xAB"
-                          "\xFE\xFF"
-                          "\x04\x03\x02\x01"
-                          "\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
-                          "\x00\x00\xC0\x3F"
-                          "\x00\x00\x00\x00\x00\x00\xF8\x3F"
-                          "\x01\x00\x00\x00"
-                          "\x00\x00\x00\x00\x00\x00\xE0\x40"s);
+    EXPECT_EQ(Contents(),
+              "\xAB"
+              "\xFE\xFF"
+              "\x04\x03\x02\x01"
+              "\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
+              "\x00\x00\xC0\x3F"
+              "\x00\x00\x00\x00\x00\x00\xF8\x3F"
+              "\x01\x00\x00\x00"
+              "\x00\x00\x00\x00\x00\x00\xE0\x40"s);
 
     // Each variable receives exactly its own width: the guard bytes around the byte and short stay.
     Rewind();
@@ -85,8 +86,7 @@ TEST_F(BinaryFormat, ScalarsAreTheirStoredLittleEndianBytes) {
     } v{};
     EXPECT_TRUE(CallKernel(kReadData, file_, Ref{&v.byte, kTagByte}, Ref{&v.shortValue, kTagShort},
                            Ref{&v.integer, kTagInt}, Ref{&v.longValue, kTagLong}, Ref{&v.floatValue, kTagFloat},
-                           Ref{&v.doubleValue, kTagDouble}, Ref{&v.boolean, kTagBool},
-                           Ref{&v.dateTime, kTagDateTime})
+                           Ref{&v.doubleValue, kTagDouble}, Ref{&v.boolean, kTagBool}, Ref{&v.dateTime, kTagDateTime})
                     .AsInt());
     EXPECT_EQ(v.byte, 0xAB);
     EXPECT_EQ(v.guard1, 0x55);
@@ -120,14 +120,18 @@ TEST_F(BinaryFormat, ByteSetIsLengthWordAndBytes) {
 }
 
 TEST_F(BinaryFormat, ByteSetLongerThanTheRestFailsAndKeepsThePosition) {
-    ASSERT_TRUE(Put("\x05\x00\x00\x00" "abc"s));
+    ASSERT_TRUE(
+        Put("\x05\x00\x00\x00"
+            "abc"s));
     Rewind();
     void* bytes = nullptr;
     EXPECT_FALSE(CallKernel(kReadData, file_, Ref{&bytes, kTagBytes}).AsInt());
     EXPECT_EQ(bytes, nullptr);
     EXPECT_EQ(Position(), 0);
     ASSERT_TRUE(CallKernel(kDeleteData, file_, 100).AsInt());
-    ASSERT_TRUE(Put("\xFF\xFF\xFF\xFF" "abc"s));  // a negative length is no byte set either
+    ASSERT_TRUE(
+        Put("\xFF\xFF\xFF\xFF"
+            "abc"s));  // a negative length is no byte set either
     Rewind();
     EXPECT_FALSE(CallKernel(kReadData, file_, Ref{&bytes, kTagBytes}).AsInt());
     EXPECT_EQ(Position(), 0);
@@ -158,9 +162,10 @@ TEST_F(BinaryFormat, ArraysAreTheirElementsWithoutHeader) {
                            Value::Pointer(kTagText | kTagArrayBit, texts),
                            Value::Pointer(kTagBytes | kTagArrayBit, byteSets))
                     .AsInt());
-    EXPECT_EQ(Contents(), "\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x03\x02\x01\x00"
-                          "a\0\0bc\0"
-                          "\x00\x00\x00\x00\x01\x00\x00\x00q"s);
+    EXPECT_EQ(Contents(),
+              "\x01\x00\x00\x00\xFF\xFF\xFF\xFF\x03\x02\x01\x00"
+              "a\0\0bc\0"
+              "\x00\x00\x00\x00\x01\x00\x00\x00q"s);
 
     // Reading takes the element counts from the arrays the variables hold now, whatever their shape: a 3x1 integer
     // array becomes a one-dimensional array of 3.
@@ -223,8 +228,8 @@ TEST_F(BinaryFormat, SubProgramPointerKeepsFourBytesAndRoundTrips) {
 TEST_F(BinaryFormat, AFailedValueStopsTheCommandAndRestoresThePosition) {
     ASSERT_TRUE(Put("#"));
     // A control is not a system data type: the text before it stays written, the position goes back.
-    EXPECT_FALSE(CallKernel(kWriteData, file_, "kept", Value::Control(kTagButton, 0x52010001, 0x1601004a), "never")
-                     .AsInt());
+    EXPECT_FALSE(
+        CallKernel(kWriteData, file_, "kept", Value::Control(kTagButton, 0x52010001, 0x1601004a), "never").AsInt());
     EXPECT_EQ(Contents(), "#kept\0"s);
     EXPECT_EQ(Position(), 1);
 
@@ -301,7 +306,9 @@ TEST_F(MemoryFileCommands, ReadLineStopsInFrontOfNulAndEndOfText) {
 TEST_F(MemoryFileCommands, ReadLineKeepsDoubleByteCharactersWhole) {
     // "中" (D6 D0) straddles the 512-byte mark; 0x95 0x5C is one character whose trail byte is a backslash.
     std::string longLine(511, 'a');
-    ASSERT_TRUE(Put(longLine + "\xD6\xD0\r\n" "\x95\x5C\n" "last\xB0"));
+    ASSERT_TRUE(Put(longLine + "\xD6\xD0\r\n"
+                               "\x95\x5C\n"
+                               "last\xB0"));
     Rewind();
     EXPECT_EQ(Line(), longLine + "\xD6\xD0");
     EXPECT_EQ(Line(), "\x95\x5C");

@@ -16,7 +16,9 @@ namespace {
 
 using namespace ui;
 
-uint32_t Read32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Read32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 class MainWindowForm : public ::testing::Test {
 protected:
@@ -68,8 +70,10 @@ TEST_F(MainWindowForm, IsAConstantByteSetWithTheStoredHeader) {
 TEST_F(MainWindowForm, HoldsTheWindowTwentySixControlsAndThirteenMenuItems) {
     int controls = 0, menus = 0;
     for (const FormElement& e : windows[0].elements) {
-        if (e.IsMenuItem()) ++menus;
-        else if (e.id != kWindowElementId) ++controls;
+        if (e.IsMenuItem())
+            ++menus;
+        else if (e.id != kWindowElementId)
+            ++controls;
     }
     EXPECT_EQ(controls, 26);
     EXPECT_EQ(menus, 13);
@@ -82,7 +86,8 @@ TEST_F(MainWindowForm, HoldsTheWindowTwentySixControlsAndThirteenMenuItems) {
     EXPECT_EQ(Value(form::窗口, 8)->text, "Quen - Pexo相册图片批量下载");
     EXPECT_EQ(w.events, (std::vector<EventBinding>{{0, kCreated}, {1, kCloseQuery}, {2, kDestroy}}));
     // The window holds the group box and three hyperlinks; the group box the rest of the top row.
-    EXPECT_EQ(w.children, (std::vector<uint32_t>{form::分组框1, form::超级链接框2, form::超级链接框5, form::超级链接框6}));
+    EXPECT_EQ(w.children,
+              (std::vector<uint32_t>{form::分组框1, form::超级链接框2, form::超级链接框5, form::超级链接框6}));
     for (uint32_t id : E(form::外形框3).children) EXPECT_EQ(E(id).parent, form::外形框3);
     EXPECT_EQ(E(form::外形框3).children.size(), 3u);
 }
@@ -166,9 +171,9 @@ TEST_F(MainWindowForm, MenusAreInOrderWithOnlyTheMenuBarEntryVisible) {
     std::vector<std::string> captions;
     for (const FormElement& e : windows[0].elements)
         if (e.IsMenuItem()) captions.push_back(e.caption);
-    EXPECT_EQ(captions, (std::vector<std::string>{"选择", "重新载入", "-", "全选", "全不选", "反选", "-", "刷新", "菜单",
-                                                  "在线更新", "创建桌面图标", "删除桌面图标",
-                                                  "将Quen推荐的导航网站设为首页"}));
+    EXPECT_EQ(captions,
+              (std::vector<std::string>{"选择", "重新载入", "-", "全选", "全不选", "反选", "-", "刷新", "菜单",
+                                        "在线更新", "创建桌面图标", "删除桌面图标", "将Quen推荐的导航网站设为首页"}));
     EXPECT_EQ(E(form::选择).level, 0u);
     EXPECT_EQ(E(form::选择).menuStatus, kMenuHidden);
     EXPECT_EQ(E(form::重新载入).menuStatus, kMenuHidden);

@@ -54,14 +54,14 @@ FormDescription SampleForm() {
 TEST(FormDescription, HeaderAndElementTableAreLaidOutAsStored) {
     FormDescription form = SampleForm();
     std::vector<uint8_t> bytes = EncodeForms({form});
-    EXPECT_EQ(Read32(bytes, 0), 8u);           // header size: one window
-    EXPECT_EQ(Read32(bytes, 4), 0x52010001u);  // window id
-    EXPECT_EQ(Read32(bytes, 8), 0u);           // its reserved word
-    EXPECT_EQ(Read32(bytes, 12), 0u);          // reserved
-    EXPECT_EQ(Read32(bytes, 16), 7u);          // module id
-    EXPECT_EQ(Read32(bytes, 20), 0u);          // empty name
-    EXPECT_EQ(Read32(bytes, 24), 0u);          // empty comment
-    EXPECT_EQ(Read32(bytes, 28), 3u);          // element count
+    EXPECT_EQ(Read32(bytes, 0), 8u);                  // header size: one window
+    EXPECT_EQ(Read32(bytes, 4), 0x52010001u);         // window id
+    EXPECT_EQ(Read32(bytes, 8), 0u);                  // its reserved word
+    EXPECT_EQ(Read32(bytes, 12), 0u);                 // reserved
+    EXPECT_EQ(Read32(bytes, 16), 7u);                 // module id
+    EXPECT_EQ(Read32(bytes, 20), 0u);                 // empty name
+    EXPECT_EQ(Read32(bytes, 24), 0u);                 // empty comment
+    EXPECT_EQ(Read32(bytes, 28), 3u);                 // element count
     EXPECT_EQ(Read32(bytes, 32), bytes.size() - 36);  // element data size: everything that follows
     EXPECT_EQ(Read32(bytes, 36), kWindowElementId);
     EXPECT_EQ(Read32(bytes, 40), 0x1601004au);
@@ -79,7 +79,11 @@ TEST(FormDescription, HeaderAndElementTableAreLaidOutAsStored) {
     // The window's child list holds the button (parent 0); the button body starts with its unit type.
     uint32_t buttonOffset = Read32(bytes, 52);
     EXPECT_EQ(Read32(bytes, bodies + buttonOffset + 4), uint32_t(kUnitButton));
-    EXPECT_EQ(std::memcmp(&bytes[bodies + buttonOffset + 4 + 4 + 20], "\xB0\xB4\xC5\xA5" "1", 6), 0);  // "按钮1"
+    EXPECT_EQ(std::memcmp(&bytes[bodies + buttonOffset + 4 + 4 + 20],
+                          "\xB0\xB4\xC5\xA5"
+                          "1",
+                          6),
+              0);  // "按钮1"
 }
 
 TEST(FormDescription, RoundTripKeepsEveryField) {

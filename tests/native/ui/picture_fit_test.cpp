@@ -10,7 +10,8 @@ namespace {
 
 // A JPEG of the given size: left half red, right half blue.
 std::vector<uint8_t> MakeJpeg(int width, int height) {
-    return testing_support::EncodeJpeg(width, height, [&](int x, int) { return x < width / 2 ? 0xFF0000u : 0x0000FFu; });
+    return testing_support::EncodeJpeg(width, height,
+                                       [&](int x, int) { return x < width / 2 ? 0xFF0000u : 0x0000FFu; });
 }
 
 TEST(PictureFit, FitCentredShrinksProportionallyAndNeverEnlarges) {

@@ -66,13 +66,13 @@ TEST(HeaderCompletion, AddressInTheRefererLineStaysOneLineAndHidesNoDefault) {
 }
 
 TEST(HeaderCompletion, PostBodyAddsTypeAndLengthEmptyBodyNeither) {
-    Text h = CompleteRequestHeaders(T("Referer: x\r\nAccept: a\r\nAccept-Language: en\r\n"), T("http://h/"), true,
-                                    T("a=b"));
+    Text h =
+        CompleteRequestHeaders(T("Referer: x\r\nAccept: a\r\nAccept-Language: en\r\n"), T("http://h/"), true, T("a=b"));
     EXPECT_EQ(h.str(),
               "Referer: x\r\nAccept: a\r\nAccept-Language: en\r\n"
               "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 3\r\n");
-    Text empty = CompleteRequestHeaders(T("Referer: x\r\nAccept: a\r\nAccept-Language: en\r\n"), T("http://h/"),
-                                        true, Text());
+    Text empty =
+        CompleteRequestHeaders(T("Referer: x\r\nAccept: a\r\nAccept-Language: en\r\n"), T("http://h/"), true, Text());
     EXPECT_EQ(empty.str(), "Referer: x\r\nAccept: a\r\nAccept-Language: en\r\n");
     // A length the caller already gave is still followed by ours; a caller's type is kept.
     Text typed = CompleteRequestHeaders(T("Content-Type: text/plain\r\n"), T("u"), true, T("xy"));

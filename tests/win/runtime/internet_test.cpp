@@ -88,10 +88,12 @@ TEST_F(HttpReadFileTest, RequestIsHttp10WithTheFixedAgentAndAccept) {
     std::string host = server.Url("").substr(7);
     EXPECT_EQ(server.Requests()[0],
               "GET /a/b.txt?x=1 HTTP/1.0\r\n"
-              "Host: " + host + "\r\n"
-              "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n"
-              "Accept: */*\r\n"
-              "\r\n");
+              "Host: " +
+                  host +
+                  "\r\n"
+                  "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\n"
+                  "Accept: */*\r\n"
+                  "\r\n");
 }
 
 TEST_F(HttpReadFileTest, ErrorPageBodyComesBack) { EXPECT_EQ(Fetch(server.Url("/missing")), "no such page!\n"); }

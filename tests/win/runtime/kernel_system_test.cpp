@@ -227,8 +227,7 @@ std::thread AnswerBox(int button, HWND probe, SeenBox* seen) {
 class MessageBoxes : public ::testing::Test {
 protected:
     void SetUp() override {
-        probe_ = CreateWindowExA(0, "STATIC", "probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                 nullptr);
+        probe_ = CreateWindowExA(0, "STATIC", "probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     void TearDown() override { DestroyWindow(probe_); }
     HWND probe_ = nullptr;

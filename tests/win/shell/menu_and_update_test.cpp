@@ -65,8 +65,8 @@ CHILD_SCENARIO("update-check") {
     const std::string version = std::getenv("PEXO_TEST_VERSION") ? std::getenv("PEXO_TEST_VERSION") : "";
     testing_support::HttpTestServer server([version](const testing_support::ReceivedRequest& r) {
         testing_support::Reply reply;
-        reply.body = r.requestLine.find("/pexoxiazai.txt") != std::string::npos ? "http://127.0.0.1:9/new-version"
-                                                                                 : version;
+        reply.body =
+            r.requestLine.find("/pexoxiazai.txt") != std::string::npos ? "http://127.0.0.1:9/new-version" : version;
         return reply;
     });
     _putenv_s("PEXO_UPDATE_ROOT", server.Url("").c_str());  // the program reads it with getenv

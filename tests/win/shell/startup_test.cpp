@@ -114,7 +114,8 @@ TEST_F(StartUp, AnEngineFileAlreadyThereIsNeitherExaminedNorReplaced) {
     std::fclose(f);
     rt::ChildResult r = Run("startup-no-network", false);
     if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
-    EXPECT_NE(r.output.find("fatal:无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”"), std::string::npos)
+    EXPECT_NE(r.output.find("fatal:无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”"),
+              std::string::npos)
         << r.output;
     EXPECT_EQ(r.output.find("server="), std::string::npos) << "the window is never shown";
     EXPECT_EQ(r.exitCode, DWORD(-1));

@@ -30,14 +30,13 @@ BrowserRecorder::BrowserRecorder() {
               std::to_string(++serial) + ".txt";
     DeleteFileA(record_.c_str());
     std::string unixRecord = UnixPath(record_);
-    if (unixRecord.empty() ||
-        RegCreateKeyExA(HKEY_CURRENT_USER, kBrowserKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) !=
-            ERROR_SUCCESS)
+    if (unixRecord.empty() || RegCreateKeyExA(HKEY_CURRENT_USER, kBrowserKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                              &key_, nullptr) != ERROR_SUCCESS)
         return;
     char old[2048];
     DWORD size = sizeof old, type = 0;
-    hadValue_ = RegQueryValueExA(key_, "Browsers", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) ==
-                ERROR_SUCCESS;
+    hadValue_ =
+        RegQueryValueExA(key_, "Browsers", nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
     if (hadValue_) {
         oldValue_.assign(old, size);
         oldType_ = type;

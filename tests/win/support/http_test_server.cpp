@@ -127,10 +127,13 @@ void HttpTestServer::Serve(SOCKET client) {
                 }
                 goto done;
             }
-            std::string out = !reply.raw.empty() ? reply.raw : "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonOf(reply.status) + "\r\n" +
-                              reply.extraHeaders + "Content-Length: " + std::to_string(reply.body.size()) +
-                              "\r\nConnection: close\r\n\r\n" +
-                              reply.body.substr(0, reply.body.size() - std::min(reply.cutShortBy, reply.body.size()));
+            std::string out =
+                !reply.raw.empty()
+                    ? reply.raw
+                    : "HTTP/1.1 " + std::to_string(reply.status) + " " + ReasonOf(reply.status) + "\r\n" +
+                          reply.extraHeaders + "Content-Length: " + std::to_string(reply.body.size()) +
+                          "\r\nConnection: close\r\n\r\n" +
+                          reply.body.substr(0, reply.body.size() - std::min(reply.cutShortBy, reply.body.size()));
             for (size_t sent = 0; sent < out.size();) {
                 int n = send(client, out.data() + sent, int(out.size() - sent), 0);
                 if (n <= 0) break;
@@ -147,11 +150,10 @@ void HttpTestServer::Serve(SOCKET client) {
             goto done;
         }
     }
-done:
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        std::erase(open_, client);
-    }
+done : {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::erase(open_, client);
+}
     closesocket(client);
 }
 

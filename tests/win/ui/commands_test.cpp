@@ -17,7 +17,10 @@ namespace {
 
 class Commands : public ::testing::Test {
 protected:
-    void SetUp() override { window = LoadTestWindow(); ASSERT_NE(window, nullptr); }
+    void SetUp() override {
+        window = LoadTestWindow();
+        ASSERT_NE(window, nullptr);
+    }
     void TearDown() override { UnloadTestWindow(); }
     HWND window = nullptr;
 };

@@ -85,11 +85,11 @@ TEST_F(Copies, CellsAreNotWindowsButKeepEveryProperty) {
 
 TEST_F(Copies, CopyNeedsMatchingTypesAndACopyableSource) {
     rt::ControlRef variable{0, 0};
-    rt::Value wrongTag = rt::CallKernel(rt::kCopyControl, Ref(kPanel, rt::kTagDrawPanel),
-                                        rt::Ref{&variable, rt::kTagCheckBox});
+    rt::Value wrongTag =
+        rt::CallKernel(rt::kCopyControl, Ref(kPanel, rt::kTagDrawPanel), rt::Ref{&variable, rt::kTagCheckBox});
     EXPECT_EQ(wrongTag.low, 0u);
-    rt::Value wrongSourceTag = rt::CallKernel(rt::kCopyControl, Ref(kPanel, rt::kTagCheckBox),
-                                              rt::Ref{&variable, rt::kTagCheckBox});
+    rt::Value wrongSourceTag =
+        rt::CallKernel(rt::kCopyControl, Ref(kPanel, rt::kTagCheckBox), rt::Ref{&variable, rt::kTagCheckBox});
     EXPECT_EQ(wrongSourceTag.low, 0u);
     rt::Value menu = rt::CallKernel(rt::kCopyControl, Ref(kMenuFirst, rt::kTagMenu), rt::Ref{&variable, rt::kTagMenu});
     EXPECT_EQ(menu.low, 0u);

@@ -18,7 +18,10 @@ namespace {
 
 class Events : public ::testing::Test {
 protected:
-    void SetUp() override { window = LoadTestWindow(); ASSERT_NE(window, nullptr); }
+    void SetUp() override {
+        window = LoadTestWindow();
+        ASSERT_NE(window, nullptr);
+    }
     void TearDown() override { UnloadTestWindow(); }
 
     std::vector<Fired> Of(uint32_t control) {

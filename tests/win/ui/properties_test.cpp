@@ -11,7 +11,10 @@ namespace {
 
 class Properties : public ::testing::Test {
 protected:
-    void SetUp() override { window = LoadTestWindow(); ASSERT_NE(window, nullptr); }
+    void SetUp() override {
+        window = LoadTestWindow();
+        ASSERT_NE(window, nullptr);
+    }
     void TearDown() override { UnloadTestWindow(); }
     HWND window = nullptr;
 };
@@ -170,4 +173,3 @@ TEST_F(Properties, MenuBarShowsOnlyVisibleTopLevelMenusAndFollowsItemVisibility)
 
 }  // namespace
 }  // namespace uitest
-

@@ -45,9 +45,8 @@ rt::Value CloseQuery(int32_t argc, rt::Value* args) {
 }
 
 const rt::EventHandler kHandlers[] = {
-    nullptr,         &RecordSlot<0>, &RecordSlot<1>, &RecordSlot<2>,  &RecordSlot<3>,  &RecordSlot<4>, &RecordSlot<5>,
-    &RecordSlot<6>,  &RecordSlot<7>, &RecordSlot<8>, &RecordSlot<9>,  &RecordSlot<10>, &RecordSlot<11>,
-    &CloseQuery,
+    nullptr,        &RecordSlot<0>, &RecordSlot<1>, &RecordSlot<2>, &RecordSlot<3>,  &RecordSlot<4>,  &RecordSlot<5>,
+    &RecordSlot<6>, &RecordSlot<7>, &RecordSlot<8>, &RecordSlot<9>, &RecordSlot<10>, &RecordSlot<11>, &CloseQuery,
 };
 constexpr uint32_t kCloseSlot = 13;
 
@@ -71,7 +70,7 @@ std::vector<uint8_t> Encoded() {
     constexpr uint32_t V = kStateVisible, T = kStateTabStop;
     FormDescription form;
     form.windowId = kWindowId;
-        // Stored hidden: without a window manager, Wine waits about two seconds for a shown window to go away.
+    // Stored hidden: without a window manager, Wine waits about two seconds for a shown window to go away.
     FormElement window = Control(kWindow, kUnitWindow, "", 0, 40, 40, 700, 560, 0, {TextValue(8, "界面测试窗口")});
     window.events.push_back({kEventCloseQuery, kCloseSlot});
     window.events.push_back({kEventDestroy, 12});
@@ -84,8 +83,7 @@ std::vector<uint8_t> Encoded() {
                 {IntValue(8, int32_t(Rgb(96, 96, 96))), TextValue(11, "勾选")}),
         Control(kCombo, kUnitComboBox, "组合", kGroup, 340, 20, 150, 20, V | T,
                 {IntValue(10, int32_t(Rgb(255, 255, 255)))}),
-        Control(kScroll, kUnitVScrollBar, "滚动", kGroup, 660, 60, 16, 300, V | kStateDisabled,
-                {IntValue(9, 50)}),
+        Control(kScroll, kUnitVScrollBar, "滚动", kGroup, 660, 60, 16, 300, V | kStateDisabled, {IntValue(9, 50)}),
         Control(kContainer, kUnitShapeBox, "外形", kGroup, 10, 60, 640, 400, V,
                 {IntValue(12, int32_t(Rgb(255, 255, 255)))}),
         Control(kPanel, kUnitDrawPanel, "画板", kContainer, 8, 13, kPanelWidth, kPanelHeight, kStateTemplate,
