@@ -72,18 +72,19 @@ int main(int argc, char** argv) {
         return rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, thumbnails[i].c_str())).size() > 0;
     };
     // Separate folders so that names never collide between the runs.
-    auto urlmon = [&](const char* sub) {
+    auto subfolder = [&](const char* sub) {
         std::string into = folder + sub + "\\";
         CreateDirectoryA(into.c_str(), nullptr);
-        return [&addresses, into](size_t i) {
+        return into;
+    };
+    auto urlmon = [&](const char* sub) {
+        return [&addresses, into = subfolder(sub)](size_t i) {
             std::string path = into + std::to_string(i) + ".jpg";
             return SUCCEEDED(URLDownloadToFileA(nullptr, addresses[i].c_str(), path.c_str(), 0, nullptr));
         };
     };
     auto saver = [&](const char* sub) {
-        std::string into = folder + sub + "\\";
-        CreateDirectoryA(into.c_str(), nullptr);
-        return [&addresses, into](size_t i) {
+        return [&addresses, into = subfolder(sub)](size_t i) {
             return app::SavePicture(app::Text::Copy(addresses[i].c_str()), app::Text::Copy(into.c_str())).saved;
         };
     };
