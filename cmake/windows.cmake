@@ -35,7 +35,7 @@ enable_testing()
 file(GLOB_RECURSE win_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/win/*.cpp")
 add_executable(win_tests ${win_tests_src})
 target_include_directories(win_tests SYSTEM PRIVATE "${PEXO_GTEST}/include")
-target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a" ws2_32)
+target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a" ws2_32 psapi)
 add_test(NAME win_tests COMMAND win_tests)
 
 foreach(sub IN ITEMS skin tools/ui-driver app/shell)

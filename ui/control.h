@@ -135,6 +135,9 @@ public:
     };
     virtual bool DecodesOnCallingThread(int32_t index, PictureBox* box) const { return false; }
     virtual void TakeDecodedPicture(int32_t index, FittedPicture&& picture) {}
+    // Gives back what the control holds for drawing (pictures); called when a copy is destroyed, since its
+    // object may live on until the handler that destroyed it returns.
+    virtual void ReleaseContent() {}
 
     // Cells: painting at the origin of the cell, and mouse input in cell coordinates.
     virtual bool CanBeCell() const { return false; }

@@ -44,6 +44,8 @@ public:
         Repaint();
     }
 
+    void ReleaseContent() override { picture_ = FittedPicture(); }
+
     LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
         if (message == WM_ERASEBKGND) return 1;
         if (message == WM_PAINT) {

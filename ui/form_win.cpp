@@ -210,6 +210,8 @@ void Form::Drop(Control* control) {
     if (it == controls_.end() || it->second.get() != control || !control->isCopy()) return;
     control->MarkDead();
     control->DetachFromHost();
+    // A grid of copies is often destroyed and rebuilt inside one handler; its pictures go now, not after it.
+    control->ReleaseContent();
     std::unique_ptr<Control> owned = std::move(it->second);
     controls_.erase(it);
     --copies_;

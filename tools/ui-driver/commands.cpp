@@ -5,10 +5,12 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace uidriver {
 
@@ -752,6 +754,44 @@ Result CmdResponsiveness(Target& t, const Args& a) {
     return Ok(out);
 }
 
+// The number of handles a process holds, from the system-wide handle table (Wine answers
+// GetProcessHandleCount for the calling process only, but fills this table for every process). 0 when unknown.
+DWORD HandlesFromSystemTable(DWORD pid) {
+    struct Entry {
+        PVOID object;
+        ULONG_PTR processId;
+        ULONG_PTR handle;
+        ULONG access;
+        USHORT creatorBackTrace;
+        USHORT objectType;
+        ULONG attributes;
+        ULONG reserved;
+    };
+    struct Table {
+        ULONG_PTR count;
+        ULONG_PTR reserved;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    constexpr ULONG kExtendedHandleInformation = 64;
+    constexpr LONG kLengthMismatch = LONG(0xC0000004);
+    std::vector<unsigned char> buffer(1 << 20);
+    LONG status;
+    ULONG needed = 0;
+    while ((status = query(kExtendedHandleInformation, buffer.data(), ULONG(buffer.size()), &needed)) ==
+               kLengthMismatch &&
+           buffer.size() < (256u << 20))
+        buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+    if (status != 0) return 0;
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
+    DWORD handles = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i) handles += table->entries[i].processId == pid;
+    return handles;
+}
+
 // The program's resource counts: handles, GDI and USER objects, threads, private bytes (KiB) and windows
 // (top-level and child), as name=value words.
 Result CmdStats(Target& t, const Args&) {
@@ -760,7 +800,7 @@ Result CmdStats(Target& t, const Args&) {
     HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
     if (!query) return Fail("cannot query the program's process");
     DWORD handles = 0;
-    GetProcessHandleCount(query, &handles);
+    if (!GetProcessHandleCount(query, &handles) || handles == 0) handles = HandlesFromSystemTable(pid);
     long threads = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot != INVALID_HANDLE_VALUE) {

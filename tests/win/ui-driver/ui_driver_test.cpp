@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -34,6 +35,7 @@ enum : int {
 HWND g_status, g_edit, g_later;
 WNDPROC g_editProc, g_scrollProc;
 int g_clicks;
+std::vector<HANDLE> g_held;
 
 void Status(const std::string& s) { SetWindowTextA(g_status, s.c_str()); }
 
@@ -73,6 +75,8 @@ LRESULT CALLBACK TargetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
         case WM_COMMAND:
             switch (LOWORD(w)) {
                 case kClick:
+                    // Each click holds 50 more handles, for the driver's handle count to see.
+                    for (int i = 0; i < 50; ++i) g_held.push_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
                     SetWindowTextA(reinterpret_cast<HWND>(l), ("Clicked " + std::to_string(++g_clicks)).c_str());
                     SetTimer(h, 1, 300, nullptr);
                     break;
@@ -252,9 +256,11 @@ TEST(UiDriver, DrivesAWindowOfAnotherProcessFromAScript) {
 
     const Step steps[] = {
         {"attach \"UI Driver Target 测试\"", "ok 0x*"},
+        {"stats", "ok handles=* gdi=* user=* threads=* private_kib=* windows=*"},
         {"text 0x10", "ok \"Click me\""},
         {"click 0x10", "ok"},
         {"wait-text 0x10 \"Clicked 1\"", "ok"},
+        {"stats", "ok handles=* gdi=* user=* threads=* private_kib=* windows=*"},
         {"wait-enabled 0x19 5000", "ok"},
         {"state 0x19", "ok 1 1"},
         {"timeout 500", "ok"},
@@ -317,6 +323,11 @@ TEST(UiDriver, DrivesAWindowOfAnotherProcessFromAScript) {
         EXPECT_TRUE(Glob(steps[i].expected, lines[i].c_str()))
             << steps[i].command << "\n  got:  " << lines[i] << "\n  want: " << steps[i].expected;
     EXPECT_EQ(exitCode, 1u);  // the script contains deliberate errors
+
+    // The handle count is read for another process and sees the 50 handles the click made.
+    auto handles = [&](size_t line) { return std::atol(lines[line].c_str() + std::strlen("ok handles=")); };
+    EXPECT_GE(handles(5) - handles(1), 50) << lines[1] << "\n" << lines[5];
+    EXPECT_GT(handles(1), 0) << lines[1];
 
     FILE* f = std::fopen(shot.c_str(), "rb");
     ASSERT_NE(f, nullptr);

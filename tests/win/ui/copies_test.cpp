@@ -2,6 +2,8 @@
 // their properties, their events under the template's handlers, re-parenting and destroying.
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <gtest/gtest.h>
 
 #include "runtime/call.h"
@@ -211,6 +213,37 @@ TEST_F(Copies, AHandlerMayDestroyTheCellThatRaisedItsEvent) {
     Click(container, WM_LBUTTONDOWN, WM_LBUTTONUP, 20, 160);
     EXPECT_EQ(ui::Form::Loaded(kWindowId)->Find(cell.control), nullptr);
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// The process's committed memory (Wine leaves PrivateUsage at 0 and fills PagefileUsage).
+size_t PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+}
+
+// A relisting destroys the old grid and builds the new one inside one handler; the old cells' pictures must
+// not stay until that handler returns.
+TEST_F(Copies, DestroyedCellsGiveBackTheirPicturesInsideTheHandler) {
+    constexpr int kCells = 24, kSide = 640;
+    std::vector<uint8_t> jpeg = SolidJpeg(kSide, kSide, 0x336699);
+    ui::MessageDepth insideAHandler;
+    std::vector<rt::ControlRef> cells;
+    size_t before = PrivateBytes();
+    for (int i = 0; i < kCells; ++i) {
+        rt::ControlRef cell = Copy(kPanel, rt::kTagDrawPanel);
+        rt::WriteProperty(cell.window, cell.control, 2, -1, uint32_t(kSide), 0);
+        rt::WriteProperty(cell.window, cell.control, 3, -1, uint32_t(kSide), 0);
+        WriteBytes(cell.control, 10, jpeg);
+        cells.push_back(cell);
+    }
+    size_t pictures = size_t(kCells) * kSide * kSide * 3;
+    size_t built = PrivateBytes();
+    ASSERT_GT(built, before + pictures / 2) << "the pictures are held while the cells live";
+    for (const rt::ControlRef& cell : cells) rt::CallKernel(rt::kDestroyUnit, Ref(cell.control, rt::kTagDrawPanel));
+    EXPECT_EQ(ui::Form::Loaded(kWindowId)->CopyCount(), 0u);
+    EXPECT_LT(PrivateBytes(), built - pictures / 2) << "destroyed cells still hold their pictures";
 }
 
 CHILD_SCENARIO("read-destroyed-copy") {
