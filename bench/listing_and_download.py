@@ -25,40 +25,13 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import (ROOT, TITLE, WINE, WINESERVER, Driver, Session, check, q,  # noqa: E402
-                     to_windows_path, wine_env)
+from harness import (ROOT, TITLE, WINE, WINESERVER, Driver, Session, check, private_mib,  # noqa: E402
+                     private_prefix, process_of, q, to_windows_path, wine_env)
 
 PICTURES = int(sys.argv[1]) if len(sys.argv) > 1 else 2500
 LATENCIES = [int(x) for x in sys.argv[2:]] or [0, 20]
 PER_PAGE = 24
 TICKS = os.sysconf("SC_CLK_TCK")
-
-
-def private_prefix(work):
-    """A copy of the test prefix sharing its files by hard links (Wine replaces the registry files it saves
-    rather than writing into them), without the URL cache and cookie store."""
-    source = os.environ.get("PEXO_WINEPREFIX", os.path.join(ROOT, ".cache/wineprefix"))
-    prefix = os.path.join(work, "wineprefix")
-    subprocess.run(["cp", "-al", source, prefix], check=True)
-    for user in os.listdir(os.path.join(prefix, "drive_c", "users")):
-        windows = os.path.join(prefix, "drive_c", "users", user, "AppData", "Local", "Microsoft", "Windows")
-        for store in ("INetCache", "INetCookies"):
-            shutil.rmtree(os.path.join(windows, store), ignore_errors=True)
-    return prefix
-
-
-def process_of(command_part):
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                cmdline = f.read().decode("utf-8", "replace")
-        except OSError:
-            continue
-        if command_part in cmdline and "explorer" not in cmdline:
-            return int(pid)
-    return None
 
 
 def cpu_seconds(pid, task=None):
@@ -67,15 +40,6 @@ def cpu_seconds(pid, task=None):
     with open(path) as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / TICKS
-
-
-def private_mib(pid):
-    total = 0
-    with open("/proc/%d/smaps_rollup" % pid) as f:
-        for line in f:
-            if line.startswith(("Private_Clean:", "Private_Dirty:")):
-                total += int(line.split()[1])
-    return total / 1024
 
 
 class Watch:

@@ -46,6 +46,49 @@ def q(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
+def private_prefix(work):
+    """A copy of the test prefix sharing its files by hard links (Wine replaces the registry files it saves
+    rather than writing into them), without the URL cache and cookie store."""
+    source = os.environ.get("PEXO_WINEPREFIX", os.path.join(ROOT, ".cache/wineprefix"))
+    prefix = os.path.join(work, "wineprefix")
+    subprocess.run(["cp", "-al", source, prefix], check=True)
+    for user in os.listdir(os.path.join(prefix, "drive_c", "users")):
+        windows = os.path.join(prefix, "drive_c", "users", user, "AppData", "Local", "Microsoft", "Windows")
+        for store in ("INetCache", "INetCookies"):
+            shutil.rmtree(os.path.join(windows, store), ignore_errors=True)
+    return prefix
+
+
+def process_of(command_part):
+    """The Linux process id of the Wine process whose command line holds this text (not the explorer that
+    started it); None when there is none."""
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read().decode("utf-8", "replace")
+        except OSError:
+            continue
+        if command_part in cmdline and "explorer" not in cmdline:
+            return int(pid)
+    return None
+
+
+def private_mib(pid):
+    """The process's private memory (clean and dirty pages) in MiB."""
+    total = 0
+    with open("/proc/%d/smaps_rollup" % pid) as f:
+        for line in f:
+            if line.startswith(("Private_Clean:", "Private_Dirty:")):
+                total += int(line.split()[1])
+    return total / 1024
+
+
+def open_fds(pid):
+    return len(os.listdir("/proc/%d/fd" % pid))
+
+
 class Failure(AssertionError):
     pass
 
@@ -150,6 +193,11 @@ class Program:
         self.process = subprocess.Popen([WINE, "explorer", "/desktop=%s,1024x768" % desktop, exe],
                                         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    def unix_pid(self):
+        """The Linux process id of this pexo.exe (its folder's name is unique to it); None before it runs."""
+        folder = os.path.basename(self.workdir)
+        return process_of(folder + "\\pexo.exe") or process_of(folder + "/pexo.exe")
+
     def stop(self):
         if self.process.poll() is None:
             self.process.kill()
@@ -163,16 +211,30 @@ class Session:
         self.desktop = "pexo%d" % os.getpid()
         self.program = Program(self.display.name, self.service, self.desktop)
         self.artefacts = artefacts
-        # The driver joins the program's virtual desktop, which exists only once Wine has made it.
+        self.driver = self.attach(self.desktop)
+        self.others = []
+
+    def attach(self, desktop):
+        """A driver attached to the program in this virtual desktop, which exists only once Wine has made it."""
         deadline = time.time() + 60
         while True:
-            self.driver = Driver(self.display.name, self.desktop)
-            line = self.driver("attach \"%s\" 60000" % TITLE)
+            driver = Driver(self.display.name, desktop)
+            line = driver("attach \"%s\" 60000" % TITLE)
             if line.startswith("ok"):
-                break
-            self.driver.stop()
+                return driver
+            driver.stop()
             check("cannot use desktop" in line and time.time() < deadline, "attach: " + line)
             time.sleep(0.5)
+
+    def another_instance(self, workdir=None):
+        """A further pexo.exe in a virtual desktop of its own (the same program file when workdir is the
+        first one's); returns its Program and a driver attached to it."""
+        desktop = "%s-%d" % (self.desktop, len(self.others) + 2)
+        program = Program(self.display.name, self.service, desktop, workdir=workdir)
+        self.others.append(program)
+        driver = self.attach(desktop)
+        self.others.append(driver)
+        return program, driver
 
     def screenshot(self, name):
         """Writes a PNG of the main window into the artefacts folder; returns its path."""
@@ -187,7 +249,7 @@ class Session:
         return png
 
     def close(self):
-        for part in (self.driver, self.program, self.service, self.display):
+        for part in (*self.others, self.driver, self.program, self.service, self.display):
             try:
                 part.stop()
             except Exception:
