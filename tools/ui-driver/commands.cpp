@@ -829,7 +829,7 @@ Result CmdStats(Target& t, const Args&) {
             return TRUE;
         },
         LPARAM(&count));
-    // Wine reports no handle count, object counts or memory for another process: such counts read "n/a".
+    // Wine reports no object counts or memory for another process: such counts read "n/a".
     auto number = [](unsigned long long v) { return v ? std::to_string(v) : std::string("n/a"); };
     DWORD gdi = GetGuiResources(query, GR_GDIOBJECTS), user = GetGuiResources(query, GR_USEROBJECTS);
     std::string out = "handles=" + number(handles);
