@@ -159,10 +159,14 @@ Bytes HttpRequest(const Text& url, const HttpRequestOptions& o) {
         ReleaseStream(stream);
         return Bytes();
     }
-    // Every message restarts the full time-out; only a quiet stretch of that length ends the wait.
+    // Messages are handled while waiting, but they do not extend the time-out: a user moving the mouse over a
+    // window whose server never answers must not keep the program busy for ever.
+    const ULONGLONG deadline = GetTickCount64() + ULONGLONG(timeout) * 1000;
     DWORD result;
     do {
-        result = rt::dll::MsgWaitForMultipleObjectsForThread(1, &worker, FALSE, DWORD(timeout * 1000.0), QS_ALLEVENTS);
+        ULONGLONG now = GetTickCount64();
+        DWORD left = now < deadline ? DWORD(deadline - now) : 0;
+        result = rt::dll::MsgWaitForMultipleObjectsForThread(1, &worker, FALSE, left, QS_ALLEVENTS);
         DoEvents();
     } while (result != WAIT_OBJECT_0 && result != kWaitTimeout && result != WAIT_FAILED);
     rt::dll::CloseThreadHandle(worker);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "app/web/http_request.h"
 #include "tests/win/support/http_test_server.h"
@@ -35,7 +37,7 @@ TEST(HttpRequestSending, UrlOnlyIsAGetWithTheThreeDefaultLinesInOrder) {
     std::string url = server.Url("/a/b?x=1");
     EXPECT_EQ(Str(HttpRequest(T(url))), "GET /a/b?x=1 HTTP/1.1");
     ASSERT_EQ(server.Requests().size(), 1u);
-    const std::string& h = server.Requests()[0].headers;
+    const std::string h = server.Requests()[0].headers;  // Requests() returns a copy
     size_t accept = h.find(kDefaultAccept), referer = h.find("Referer: " + url + "\r\n"),
            language = h.find("Accept-Language: zh-cn\r\n");
     ASSERT_NE(accept, std::string::npos) << h;
@@ -51,10 +53,10 @@ TEST(HttpRequestSending, LowerCaseAcceptSuppressesOnlyTheDefaultAccept) {
     HttpRequestOptions o;
     o.headers = T("accept: text/plain\r\n");
     HttpRequest(T(server.Url("/")), o);
-    const std::string& h = server.Requests().at(0).headers;
+    const std::string h = server.Requests().at(0).headers;
     EXPECT_EQ(h.find("image/gif"), std::string::npos) << h;
     EXPECT_NE(h.find("Referer: "), std::string::npos);
-    EXPECT_NE(h.find("Accept-Language: zh-cn"), std::string::npos);
+    EXPECT_NE(h.find("Accept-Language: zh-cn"), std::string::npos) << h;
 }
 
 TEST(HttpRequestSending, MethodsGetInLowerCasePostAndOthers) {
@@ -158,6 +160,32 @@ TEST(HttpRequestTimeOut, SilentServerGivesEmptyWithinTheTimeOutAndTheAbandonedWo
     EXPECT_LT(seconds, 6.0);
     // Later requests work normally while the abandoned one still waits.
     EXPECT_EQ(Str(HttpRequest(T(server.Url("/after")))), "fine");
+}
+
+TEST(HttpRequestTimeOut, MessagesDuringTheWaitDoNotExtendIt) {
+    HttpTestServer server([](const ReceivedRequest&) {
+        Reply reply;
+        reply.neverAnswer = true;
+        return reply;
+    });
+    // A message every 100 ms, as a pointer moving over the window sends them, for longer than the time-out.
+    DWORD caller = GetCurrentThreadId();
+    std::atomic<bool> stop{false};
+    std::thread poster([&] {
+        for (int i = 0; i < 80 && !stop; ++i) {
+            Sleep(100);
+            PostThreadMessageA(caller, WM_NULL, 0, 0);
+        }
+    });
+    HttpRequestOptions o;
+    o.timeoutSeconds = 2;
+    ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(HttpRequest(T(server.Url("/silent")), o).empty());
+    double seconds = double(GetTickCount64() - start) / 1000;
+    stop = true;
+    poster.join();
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 4.0) << "the messages kept the wait going";
 }
 
 LRESULT CALLBACK CountingProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
