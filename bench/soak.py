@@ -14,7 +14,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import WINESERVER, Session, check, private_prefix, wine_env  # noqa: E402
+from harness import WINESERVER, Session, private_prefix, wine_env  # noqa: E402
 import soak_rounds  # noqa: E402
 
 PICTURES = int(sys.argv[1]) if len(sys.argv) > 1 else 2500
@@ -27,11 +27,7 @@ def main():
     os.environ["PEXO_WINEPREFIX"] = private_prefix(work)
     s = Session("--big", str(PICTURES))
     try:
-        soak_rounds.start(s)
-        digests = soak_rounds.expected_digests(s)
-        pid = s.program.unix_pid()
-        check(pid is not None, "pexo.exe's process not found")
-        before = soak_rounds.resources(s, pid)
+        digests, pid, before = soak_rounds.start(s)
         print("%d pictures, %d rounds of listing and downloading all in one program run" % (PICTURES, ROUNDS))
         print("before the first round: " + ", ".join(
             "%s %s" % (k, round(before[k], 1) if isinstance(before[k], float) else before[k]) for k in COLUMNS[:-1]))

@@ -13,15 +13,17 @@ BIG_ALBUM = 1013
 
 
 def start(session):
-    """Lists the albums of `bench` once; the rounds then list and download its one album."""
+    """Lists the albums of `bench` once, for the rounds to list and download its one album. Returns the
+    digests of the album's pictures, the program's Linux process id and its resource counts before the first
+    round."""
     d = session.driver
     d.ok("type %s %s" % (EDIT, q("bench")))
     d.ok("press %s" % LIST_ALBUMS)
     d.ok("wait-enabled %s 120000" % LIST_PICTURES)
-
-
-def expected_digests(session):
-    return {p["sha256"] for p in session.service.manifest()["pictures"] if p["album"] == BIG_ALBUM}
+    digests = {p["sha256"] for p in session.service.manifest()["pictures"] if p["album"] == BIG_ALBUM}
+    pid = session.program.unix_pid()
+    check(pid is not None, "pexo.exe's process not found")
+    return digests, pid, resources(session, pid)
 
 
 def resources(session, pid):

@@ -18,11 +18,7 @@ def rounds_return_to_their_level(artefacts):
     s = Session("--big", str(PICTURES), artefacts=artefacts)
     work = tempfile.mkdtemp(prefix="pexo-soak-")
     try:
-        soak_rounds.start(s)
-        digests = soak_rounds.expected_digests(s)
-        pid = s.program.unix_pid()
-        check(pid is not None, "pexo.exe's process not found")
-        baseline = soak_rounds.resources(s, pid)
+        digests, pid, baseline = soak_rounds.start(s)
         print("  before: %s" % baseline, flush=True)
         rows = []
         for n in range(3):

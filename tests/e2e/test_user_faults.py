@@ -25,6 +25,19 @@ def running(d, control):
     return d.ok("state %s" % control) == "1 0"
 
 
+def close_is_refused(d, stage):
+    d.ok("close")
+    box = d.ok("msgbox 20000")
+    check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), "%s: %s" % (stage, box))
+    d.ok("msgbox-press 1")
+
+
+def holds_the_album(s, album, folder):
+    pictures = pictures_of(s.service.manifest(), album)
+    check(sorted(digests(folder).values()) == sorted(p["sha256"] for p in pictures.values()),
+          "the files in %s are album %d's %d pictures" % (folder, album, len(pictures)))
+
+
 def no_menu(d):
     line = d("menu 1500")
     check(line.startswith("error"), "a menu opened while the program was busy: " + line)
@@ -52,10 +65,7 @@ def clicks_on_every_control_while_listing(artefacts):
         d.ok("wheel %s -120" % SCROLL)
         d.ok("rclick %s 80 80" % CONTAINER)
         no_menu(d)
-        d.ok("close")
-        box = d.ok("msgbox 20000")
-        check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), box)
-        d.ok("msgbox-press 1")
+        close_is_refused(d, "listing")
         check(running(d, DOWNLOAD_ALL), "the pokes ended before the listing did; make the listing slower")
 
         d.ok("wait-enabled %s 300000" % LIST_PICTURES)
@@ -65,9 +75,7 @@ def clicks_on_every_control_while_listing(artefacts):
             check(d.ok("state %s" % button) == "1 1", "%s is enabled again" % button)
         # The grid is whole: all 600 pictures download, each equal to the service's.
         download(d, DOWNLOAD_ALL, target, "已成功下载600张图片。")
-        album = pictures_of(s.service.manifest(), 1006)
-        check(sorted(digests(target).values()) == sorted(p["sha256"] for p in album.values()),
-              "the 600 files are the album's pictures")
+        holds_the_album(s, 1006, target)
         d.ok("close")
         check(d.ok("wait-exit 30000") == "0", "closing afterwards ends the program")
     finally:
@@ -86,11 +94,7 @@ def clicks_on_every_control_while_downloading(artefacts):
         d.ok("menu-pick %s" % q("全选"))
         d.ok("press %s" % DOWNLOAD_CHECKED)
         d.ok("folder 60000")
-        # Closing while the folder browser is open is refused too.
-        d.ok("close")
-        box = d.ok("msgbox 20000")
-        check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), box)
-        d.ok("msgbox-press 1")
+        close_is_refused(d, "the folder browser")
         d.ok("folder-choose %s" % q(to_windows_path(target)))
         d.ok("folder-ok")
         for button in (LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL):
@@ -107,18 +111,13 @@ def clicks_on_every_control_while_downloading(artefacts):
         d.ok("menu-pick %s" % q("刷新"))
         tick(d, 1, 2)
         d.ok("wheel %s -360" % SCROLL)
-        d.ok("close")
-        box = d.ok("msgbox 20000")
-        check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), box)
-        d.ok("msgbox-press 1")
+        close_is_refused(d, "download")
         check(running(d, DOWNLOAD_ALL), "the pokes ended before the download did; make it slower")
         box = d.ok("msgbox 300000")
         d.ok("msgbox-press 1")
         check(box.startswith('"提示" "已成功下载600张图片。"'), box)
         check(d.ok("combo-items %s" % COMBO) == items, "no album listing ran")
-        album = pictures_of(s.service.manifest(), 1006)
-        check(sorted(digests(target).values()) == sorted(p["sha256"] for p in album.values()),
-              "the 600 files are the album's pictures")
+        holds_the_album(s, 1006, target)
         # What was ticked during the download counts now: the two pictures ticked after 全不选.
         second = tempfile.mkdtemp(prefix="pexo-clicks-", dir=target)
         download(d, DOWNLOAD_CHECKED, second, "已成功下载2张图片。")
@@ -135,22 +134,16 @@ def closing_at_each_stage(artefacts):
     try:
         d = s.driver
 
-        def refused(stage):
-            d.ok("close")
-            box = d.ok("msgbox 20000")
-            check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), "%s: %s" % (stage, box))
-            d.ok("msgbox-press 1")
-
         d.ok("type %s %s" % (EDIT, q("demo")))
         d.ok("press %s" % LIST_ALBUMS)
-        refused("the user's album page")
+        close_is_refused(d, "the user's album page")
         d.ok("wait-enabled %s 60000" % LIST_PICTURES)
         d.ok("combo-select %s %s" % (COMBO, q("旅行(50)")))
         d.ok("press %s" % LIST_PICTURES)
-        refused("the album's first page")
+        close_is_refused(d, "the album's first page")
         time.sleep(3.5)
         check(running(d, LIST_PICTURES), "the last thumbnail is still on its way")
-        refused("the thumbnails")
+        close_is_refused(d, "the thumbnails")
         d.ok("wait-enabled %s 60000" % LIST_PICTURES)
         # Closing while the download's report is shown: the program ends once the box is answered, and
         # every picture is in the folder.
