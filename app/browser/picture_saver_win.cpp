@@ -2,6 +2,7 @@
 // announced length, because the call alone reports success for an error page.
 #include <windows.h>
 #include <urlmon.h>
+#include <wininet.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -104,6 +105,9 @@ SaveOutcome SavePicture(const Text& url, const Text& folder) {
     }
     DownloadWatch watch;
     HRESULT hr = rt::dll::URLDownloadToFileA(nullptr, url.c_str(), temp, 0, &watch);
+    // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a cache
+    // holding every picture of every download doubles the disk used and, under Wine, slows every later request.
+    DeleteUrlCacheEntryA(url.c_str());
     long long size = FileSize(temp);
     bool complete = SUCCEEDED(hr) && watch.status >= 200 && watch.status < 300 && size >= 0 &&
                     (watch.contentLength < 0 || size == watch.contentLength);

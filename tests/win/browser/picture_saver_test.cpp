@@ -1,6 +1,7 @@
 // Saving pictures under Wine: only complete 2xx downloads are saved, names are numbered and reserved, nothing
 // is overwritten and no partial file is left.
 #include <windows.h>
+#include <wininet.h>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,18 @@ TEST_F(PictureSaving, SameNameThreeTimesIsNumberedAndNothingIsOverwritten) {
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(Save(server.Url("/pic/x.jpg")).saved);
     EXPECT_EQ(Files(), (std::set<std::string>{"x.jpg", "x(1).jpg", "x(2).jpg"}));
     EXPECT_EQ(Read("x(2).jpg"), "JPEG bytes of /pic/x.jpg");
+}
+
+// The platform keeps a copy of every downloaded file in its URL cache; a download of thousands of pictures
+// would double their disk use and, under Wine, slow every later request that consults the cache.
+TEST_F(PictureSaving, NoCopyStaysInTheUrlCache) {
+    HttpTestServer server(&Pictures);
+    std::string url = server.Url("/pic/cached.jpg");
+    ASSERT_TRUE(Save(url).saved);
+    EXPECT_EQ(Read("cached.jpg"), "JPEG bytes of /pic/cached.jpg");
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND)) << "the picture is still in the URL cache";
 }
 
 TEST_F(PictureSaving, ErrorStatusesAndCutBodiesLeaveNoFile) {
