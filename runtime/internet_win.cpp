@@ -21,6 +21,10 @@ namespace {
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 // Always fetch from the server and never write to the cache; https adds secure transfer.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+// Longest silence while sending the request or waiting for answer bytes. Wine's WinINet waits forever by
+// default, so a server that accepts a thumbnail request and never answers would hold its worker, and with it
+// the whole listing, for good.
+constexpr DWORD kSilenceTimeoutMs = 30000;
 
 // Closes a connection or request handle when the call ends.
 class InternetHandle {
@@ -89,6 +93,9 @@ void HttpReadFile(Value* result, int32_t argc, Value* args) {
     InternetHandle request(
         HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
     if (!request.get()) return SetBytes(result, nullptr);
+    DWORD timeout = kSilenceTimeoutMs;
+    InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
     static const char kHeaders[] = "Accept: */*\r\n\r\n";
     if (!HttpSendRequestA(request.get(), kHeaders, DWORD(std::strlen(kHeaders)), nullptr, 0))
         return SetBytes(result, nullptr);

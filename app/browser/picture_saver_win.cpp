@@ -85,6 +85,12 @@ std::string ReserveFreeName(const Text& folder, const Text& base) {
     return {};
 }
 
+// Only http and https addresses are downloaded. urlmon would also follow ftp:, file: and other schemes in an
+// address that a page supplies, and an ftp: address to a server that never greets waits for good.
+bool IsWebAddress(const Text& url) {
+    return _strnicmp(url.c_str(), "http://", 7) == 0 || _strnicmp(url.c_str(), "https://", 8) == 0;
+}
+
 long long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
@@ -95,6 +101,7 @@ long long FileSize(const std::string& path) {
 
 SaveOutcome SavePicture(const Text& url, const Text& folder) {
     SaveOutcome outcome;
+    if (!IsWebAddress(url)) return outcome;
     std::string reserved = ReserveFreeName(folder, PictureBaseName(url));
     if (reserved.empty()) return outcome;
 

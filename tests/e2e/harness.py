@@ -205,10 +205,11 @@ class Program:
 
 
 class Session:
-    def __init__(self, *service_options, artefacts=None):
+    def __init__(self, *service_options, artefacts=None, desktop=None):
         self.display = Display()
         self.service = Service(*service_options)
-        self.desktop = "pexo%d" % os.getpid()
+        # Sessions that run at the same time share the Wine server, so each needs a desktop name of its own.
+        self.desktop = desktop or "pexo%d" % os.getpid()
         self.program = Program(self.display.name, self.service, self.desktop)
         self.artefacts = artefacts
         self.driver = self.attach(self.desktop)

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -88,6 +90,41 @@ TEST_F(PictureSaving, ErrorStatusesAndCutBodiesLeaveNoFile) {
     EXPECT_FALSE(Save(server.Url("/pic/short.jpg")).saved);
     EXPECT_FALSE(Save("http://127.0.0.1:1/pic/unreachable.jpg").saved);
     EXPECT_TRUE(Files().empty()) << *Files().begin();
+}
+
+TEST_F(PictureSaving, OnlyWebAddressesAreDownloaded) {
+    // An ftp: address to a server that accepts and never says a word would wait for its greeting for good; the
+    // save runs on a thread of its own so that such a wait fails the test instead of stopping it.
+    HttpTestServer silent([](const ReceivedRequest&) {
+        Reply reply;
+        reply.neverAnswer = true;
+        return reply;
+    });
+    std::string ftp = "ftp" + silent.Url("/pic/f.jpg").substr(4);
+    // The detached thread keeps what it shares alive should it outlast the test.
+    struct Shared {
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<bool> saved{true};
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread([shared, ftp, folder = folder_] {
+        shared->saved = SavePicture(Text::Copy(ftp), Text::Copy(folder)).saved;
+        SetEvent(shared->done);
+    }).detach();
+    ASSERT_EQ(WaitForSingleObject(shared->done, 10000), WAIT_OBJECT_0) << "still waiting on " << ftp;
+    EXPECT_FALSE(shared->saved);
+    // A file: address, a script, a relative path, nothing.
+    std::string local = folder_ + "local.jpg";
+    { std::ofstream(local) << "local bytes"; }
+    for (char& c : local)
+        if (c == '\\') c = '/';
+    for (std::string url :
+         {"file:///" + local, std::string("javascript:alert(1)"), std::string("/pic/r.jpg"), std::string()})
+        EXPECT_FALSE(Save(url).saved) << url;
+    EXPECT_EQ(Files(), std::set<std::string>{"local.jpg"});
+    // The scheme is matched in any letter case.
+    HttpTestServer server(&Pictures);
+    EXPECT_TRUE(Save("HTTP" + server.Url("/pic/y.jpg").substr(4)).saved);
 }
 
 TEST_F(PictureSaving, ExistingFilesAndDirectoriesKeepTheirNames) {
