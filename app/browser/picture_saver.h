@@ -12,7 +12,12 @@ struct SaveOutcome {
     Text path;  // the file written, when saved
 };
 
+// Longest time a download may go without any progress from the platform before it counts as failed. The
+// platform waits for good on a server that takes a request and never answers; one such picture would keep the
+// whole download, and with it the program, from ending.
+constexpr uint32_t kDownloadSilenceMs = 60000;
+
 // folder ends with a backslash. The name is the address's safe base name, numbered when taken.
-SaveOutcome SavePicture(const Text& url, const Text& folder);
+SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs = kDownloadSilenceMs);
 
 }  // namespace app

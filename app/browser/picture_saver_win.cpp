@@ -22,6 +22,7 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     DWORD status = 0;
     long long contentLength = -1;
+    std::atomic<ULONGLONG> lastSign{GetTickCount64()};  // when the platform last reported anything
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IUnknown || riid == IID_IBindStatusCallback) {
@@ -39,13 +40,13 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return Alive(); }
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return Alive(); }
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return Alive(); }
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
     HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additional) override {
@@ -53,6 +54,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnResponse(DWORD code, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
+        Alive();
         status = code;
         if (additional) *additional = nullptr;
         if (headers) {
@@ -64,7 +66,44 @@ public:
         }
         return S_OK;
     }
+
+private:
+    HRESULT Alive() {
+        lastSign = GetTickCount64();
+        return S_OK;
+    }
 };
+
+// One download on a thread of its own, shared by that thread and the caller waiting for it; whoever lets go
+// last frees it. A caller that stops waiting marks it abandoned and keeps the temporary file open for deletion
+// on close: its name stays taken (no later download gets it while the platform may still write there), and the
+// file goes when the job ends or, should the platform never end it, when the program does.
+struct DownloadJob {
+    std::atomic<int> holders{2};
+    std::atomic<bool> abandoned{false};
+    std::string url, temp;
+    DownloadWatch watch;
+    HRESULT result = E_FAIL;
+    HANDLE deleteOnClose = INVALID_HANDLE_VALUE;
+    ~DownloadJob() {
+        if (deleteOnClose != INVALID_HANDLE_VALUE) CloseHandle(deleteOnClose);
+    }
+};
+
+void LetGo(DownloadJob* job) {
+    if (--job->holders == 0) delete job;
+}
+
+DWORD WINAPI DownloadThread(LPVOID parameter) {
+    auto* job = static_cast<DownloadJob*>(parameter);
+    job->result = rt::dll::URLDownloadToFileA(nullptr, job->url.c_str(), job->temp.c_str(), 0, &job->watch);
+    // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a cache
+    // holding every picture of every download doubles the disk used and, under Wine, slows every later request.
+    DeleteUrlCacheEntryA(job->url.c_str());
+    if (job->abandoned) DeleteFileA(job->temp.c_str());
+    LetGo(job);
+    return 0;
+}
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -99,7 +138,7 @@ long long FileSize(const std::string& path) {
 
 }  // namespace
 
-SaveOutcome SavePicture(const Text& url, const Text& folder) {
+SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs) {
     SaveOutcome outcome;
     if (!IsWebAddress(url)) return outcome;
     std::string reserved = ReserveFreeName(folder, PictureBaseName(url));
@@ -110,14 +149,35 @@ SaveOutcome SavePicture(const Text& url, const Text& folder) {
         DeleteFileA(reserved.c_str());
         return outcome;
     }
-    DownloadWatch watch;
-    HRESULT hr = rt::dll::URLDownloadToFileA(nullptr, url.c_str(), temp, 0, &watch);
-    // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a cache
-    // holding every picture of every download doubles the disk used and, under Wine, slows every later request.
-    DeleteUrlCacheEntryA(url.c_str());
+    auto* job = new DownloadJob;
+    job->url = url.c_str();
+    job->temp = temp;
+    HANDLE thread = CreateThread(nullptr, 0, &DownloadThread, job, 0, nullptr);
+    if (!thread) {
+        delete job;
+        DeleteFileA(temp);
+        DeleteFileA(reserved.c_str());
+        return outcome;
+    }
+    // Waits while the platform shows signs of life; a download that falls silent is left behind as failed.
+    while (WaitForSingleObject(thread, 200) == WAIT_TIMEOUT) {
+        if (GetTickCount64() - job->watch.lastSign.load() < silenceMs) continue;
+        job->deleteOnClose = CreateFileA(temp, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        job->abandoned = true;
+        CloseHandle(thread);
+        LetGo(job);
+        DeleteFileA(reserved.c_str());
+        return outcome;
+    }
+    CloseHandle(thread);
+    HRESULT hr = job->result;
+    DWORD status = job->watch.status;
+    long long contentLength = job->watch.contentLength;
+    LetGo(job);
     long long size = FileSize(temp);
-    bool complete = SUCCEEDED(hr) && watch.status >= 200 && watch.status < 300 && size >= 0 &&
-                    (watch.contentLength < 0 || size == watch.contentLength);
+    bool complete =
+        SUCCEEDED(hr) && status >= 200 && status < 300 && size >= 0 && (contentLength < 0 || size == contentLength);
     if (complete && MoveFileExA(temp, reserved.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         outcome.saved = true;
         outcome.path = Text::Copy(reserved);

@@ -83,6 +83,32 @@ TEST_F(PictureSaving, NoCopyStaysInTheUrlCache) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND)) << "the picture is still in the URL cache";
 }
 
+TEST_F(PictureSaving, ASilentServerIsLeftBehindAndLeavesNoFile) {
+    {
+        HttpTestServer server([](const ReceivedRequest& r) {
+            Reply reply;
+            reply.neverAnswer = r.requestLine.find("silent") != std::string::npos;
+            reply.body = "JPEG";
+            return reply;
+        });
+        ULONGLONG start = GetTickCount64();
+        EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/silent.jpg")), Text::Copy(folder_), 1500).saved);
+        double seconds = double(GetTickCount64() - start) / 1000;
+        EXPECT_GE(seconds, 1.4);
+        EXPECT_LT(seconds, 5.0);
+        // No picture name is left; the temporary file stays only while the platform may still write to it.
+        std::set<std::string> left = Files();
+        EXPECT_LE(left.size(), 1u);
+        for (const std::string& name : left) EXPECT_EQ(name.substr(0, 3), "pxo") << name;
+        // The next picture gets its own name and file meanwhile.
+        EXPECT_TRUE(Save(server.Url("/pic/other.jpg")).saved);
+        EXPECT_EQ(Read("other.jpg"), "JPEG");
+    }
+    // The server is gone, the left-behind download ends, and its temporary file goes with it.
+    for (int i = 0; i < 50 && Files().size() > 1; ++i) Sleep(100);
+    EXPECT_EQ(Files(), std::set<std::string>{"other.jpg"});
+}
+
 TEST_F(PictureSaving, ErrorStatusesAndCutBodiesLeaveNoFile) {
     HttpTestServer server(&Pictures);
     EXPECT_FALSE(Save(server.Url("/pic/missing.jpg")).saved);
