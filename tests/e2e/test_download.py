@@ -7,7 +7,7 @@ import tempfile
 import time
 
 from harness import Session, check, q, run_tests, to_windows_path
-from test_listing import COMBO, CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, LIST_PICTURES, list_album, list_albums
+from test_listing import (CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, LIST_PICTURES, list_album, listed_demo)
 
 
 def tick(d, *numbers):
@@ -48,8 +48,7 @@ def selection_is_saved_exactly(artefacts):
     target = folder()
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         list_album(d, "旅行(50)")
         tick(d, 3, 7, 12)
         download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。")
@@ -84,8 +83,7 @@ def failures_are_reported_and_leave_no_file(artefacts):
     target = folder()
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         list_album(d, "旅行(50)")
         download(d, DOWNLOAD_ALL, target, "已成功下载47张图片，3张下载失败。")
         only_the_failed_pictures_are_missing(s, target, (2, 9, 10))
@@ -102,8 +100,7 @@ def hung_reset_and_trickling_pictures(artefacts):
     target = folder()
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         list_album(d, "旅行(50)")
         start = time.time()
         download(d, DOWNLOAD_ALL, target, "已成功下载48张图片，2张下载失败。")
@@ -123,8 +120,7 @@ def same_base_names_and_unsafe_names_are_all_kept(artefacts):
     target = folder()
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         list_album(d, "文件名(8)")
         download(d, DOWNLOAD_ALL, target, "已成功下载8张图片。")
         names = set(os.listdir(target))
@@ -141,8 +137,7 @@ def refusals_and_cancel(artefacts):
         d = s.driver
         # Nothing listed yet: the buttons are disabled; the program says so if they are reached anyway.
         check(d.ok("state %s" % DOWNLOAD_ALL) == "1 0", "按钮4 disabled before any listing")
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         list_album(d, "三行(15)")
         d.ok("press %s" % DOWNLOAD_CHECKED)
         box = d.ok("msgbox 20000")

@@ -10,8 +10,9 @@ import threading
 import time
 
 from harness import Session, check, q, run_tests, to_windows_path
+from test_download import download
 from test_listing import (COMBO, DOWNLOAD_ALL, DOWNLOAD_CHECKED, EDIT, LIST_ALBUMS, LIST_PICTURES, PROGRESS,
-                          list_albums)
+                          list_albums, listed_demo)
 
 # The wait of a page fetch: 90 s of silence.
 PAGE_TIMEOUT = 90
@@ -139,8 +140,7 @@ def picture_index_page_faults(artefacts):
                 artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         check(combo_items(d) == DEMO_ALL, combo_items(d))
 
         # Later pages: page 1 of 旅行 is reset, page 2 trickles; pages 0 and 2 are listed.
@@ -181,8 +181,7 @@ def thumbnail_faults(artefacts):
     s = Session(*options, artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         # The hung thumbnail holds its worker until 30 s of silence end it; the window answers meanwhile, the
         # other fourteen thumbnails are fetched, and 按钮2 comes back.
         seconds = list_album_responsively(s, "三行(15)", "/demo/album/1003", 120000)
@@ -235,8 +234,7 @@ def hung_index_pages(artefacts):
         s = Session("--fault", "hang=/demo/album/1005", artefacts=artefacts, desktop="pexo%d-b" % os.getpid())
         try:
             d = s.driver
-            list_albums(d, "demo")
-            d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+            listed_demo(d)
             d.ok("combo-select %s %s" % (COMBO, q("旅行(50)")))
             start = time.time()
             d.ok("press %s" % LIST_PICTURES)
@@ -257,8 +255,7 @@ def hung_index_pages(artefacts):
                     desktop="pexo%d-c" % os.getpid())
         try:
             d = s.driver
-            list_albums(d, "demo")
-            d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+            listed_demo(d)
             seconds = list_album_responsively(s, "旅行(50)", "/demo/album/1005", 150000)
             print("hung later picture index page: the listing took %.1f s" % seconds)
             check(PAGE_TIMEOUT - 5 <= seconds <= PAGE_TIMEOUT + 20, "the listing took %.1f s" % seconds)
@@ -329,17 +326,6 @@ def thumb(port, album, n):
     return "http://127.0.0.1:%d/abpic/%d/IMG_%04d.jpg" % (port, album, n)
 
 
-def download_all(d, folder):
-    d.ok("press %s" % DOWNLOAD_ALL)
-    d.ok("folder 60000")
-    d.ok("folder-choose %s" % q(to_windows_path(folder)))
-    d.ok("folder-ok")
-    box = d.ok("msgbox 300000")
-    d.ok("msgbox-press 1")
-    d.ok("wait-enabled %s 30000" % DOWNLOAD_ALL)
-    return box
-
-
 def lying_entries_and_bytes(artefacts):
     """Album index pages with lying counts and bad names, picture index pages with addresses that are not http
     addresses and names with invalid GBK and a lone lead byte; pages ending in a lone lead byte; a NUL byte in a
@@ -376,8 +362,7 @@ def lying_entries_and_bytes(artefacts):
     target = tempfile.mkdtemp(prefix="pexo-download-")
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         # The first page's six albums; the second page, cut at its NUL byte, has no data block left.
         check(requested(s, "/demo/album/index/1"), "the second page was asked for")
         items = combo_items(d).split(" ", 1)
@@ -407,9 +392,8 @@ def lying_entries_and_bytes(artefacts):
         check(requested(s, "/demo/album/1002/index/1"), "the second picture page was asked for")
         asked = thumbnails_requested(s, 1006)
         check(len(asked) == 3 and any(len(p) > 5000 for p in asked), "thumbnails asked for: %d" % len(asked))
-        box = download_all(d, target)
+        download(d, DOWNLOAD_ALL, target, "已成功下载2张图片，5张下载失败。")
         check(sorted(os.listdir(target)) == ["IMG_0002.jpg", "IMG_0005.jpg"], "files %s" % sorted(os.listdir(target)))
-        check(box.startswith('"提示" "已成功下载2张图片，5张下载失败。"'), box)
         # Still usable.
         list_album_responsively(s, "三行(-5)", "/demo/album/1003")
         check(d.ok("state %s" % DOWNLOAD_ALL) == "1 1", "按钮4 enabled")
@@ -443,8 +427,7 @@ def huge_broken_and_endless_index_pages(artefacts):
                 artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         # The first page comes in on the window thread (not pinged); from then on the window is pinged. Scanning
         # 50 MB for the records on the window thread stalls it for a few seconds.
         start = begin_listing(s, "四行(16)", "/demo/album/1004")

@@ -17,6 +17,12 @@ def list_albums(d, user, key=None):
         d.ok("press %s" % LIST_ALBUMS)
 
 
+def listed_demo(d):
+    """Lists the albums of `demo` and waits until they are there."""
+    list_albums(d, "demo")
+    d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+
+
 def list_album(d, item, timeout=120000):
     d.ok("combo-select %s %s" % (COMBO, q(item)))
     d.ok("press %s" % LIST_PICTURES)
@@ -27,8 +33,7 @@ def albums_of_ascii_and_chinese_users(artefacts):
     s = Session(artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         items = d.ok("combo-items %s" % COMBO)
         check(items.startswith("10 ") and '"旅行(50)"' in items and '"多一张(601)"' in items, items)
         check(d.ok("combo-selected %s" % COMBO).startswith("0 "), "the first album is selected")
@@ -67,8 +72,7 @@ def albums_of_zero_one_sixteen_and_601_pictures(artefacts):
     s = Session(artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         d.ok("combo-select %s %s" % (COMBO, q("空相册(0)")))
         d.ok("press %s" % LIST_PICTURES)
         box = d.ok("msgbox 20000")
@@ -109,8 +113,7 @@ def busy_listing_refuses_refresh_and_close(artefacts):
     s = Session("--latency", "150", artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         d.ok("combo-select %s %s" % (COMBO, q("满一框(600)")))
         d.ok("press %s" % LIST_PICTURES)
         # The bar moves through the index pages, the records and the cells (25 pages + 2 x 600 steps), then
@@ -140,8 +143,7 @@ def failing_index_page_and_thumbnail(artefacts):
                 artefacts=artefacts)
     try:
         d = s.driver
-        list_albums(d, "demo")
-        d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+        listed_demo(d)
         list_album(d, "旅行(50)")
         check(d.ok("state %s" % DOWNLOAD_ALL) == "1 1", "the rest of the album still lists")
         log = s.service.requests()

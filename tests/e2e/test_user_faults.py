@@ -9,15 +9,10 @@ import time
 
 from harness import PEXO, Program, Session, check, q, run_tests, to_windows_path
 from test_download import digests, download, pictures_of, tick
-from test_listing import (COMBO, CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, EDIT, LIST_ALBUMS, LIST_PICTURES,
-                          PROGRESS, QUIT, SCROLL, list_album, list_albums)
+from test_listing import (COMBO, CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, EDIT, LIST_ALBUMS, LIST_PICTURES, PROGRESS,
+                          QUIT, SCROLL, list_album, listed_demo)
 
 BUTTONS = (LIST_ALBUMS, LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL)
-
-
-def listed_demo(s):
-    list_albums(s.driver, "demo")
-    s.driver.ok("wait-enabled %s 60000" % LIST_PICTURES)
 
 
 def running(d, control):
@@ -48,7 +43,7 @@ def clicks_on_every_control_while_listing(artefacts):
     target = tempfile.mkdtemp(prefix="pexo-clicks-")
     try:
         d = s.driver
-        listed_demo(s)
+        listed_demo(d)
         items = d.ok("combo-items %s" % COMBO)
         d.ok("combo-select %s %s" % (COMBO, q("满一框(600)")))
         d.ok("press %s" % LIST_PICTURES)
@@ -88,7 +83,7 @@ def clicks_on_every_control_while_downloading(artefacts):
     target = tempfile.mkdtemp(prefix="pexo-clicks-")
     try:
         d = s.driver
-        listed_demo(s)
+        listed_demo(d)
         list_album(d, "满一框(600)", timeout=300000)
         d.ok("rclick %s 5 5" % CONTAINER)
         d.ok("menu-pick %s" % q("全选"))
@@ -174,8 +169,7 @@ def two_instances_download_into_one_folder(artefacts):
         second_pid = other.ok("attach").split()[1]
         check(first_pid != second_pid, "two processes: %s and %s" % (first_pid, second_pid))
         for d in (s.driver, other):
-            list_albums(d, "demo")
-            d.ok("wait-enabled %s 60000" % LIST_PICTURES)
+            listed_demo(d)
             list_album(d, "旅行(50)")
             d.ok("press %s" % DOWNLOAD_ALL)
             d.ok("folder 60000")
