@@ -108,7 +108,8 @@ def album_index_page_faults(artefacts):
         # eight albums are listed.
         list_albums(d, "demo")
         seconds = responsive_until(d, "enabled", 60000, pinged=False)
-        check(seconds > 3, "the first page trickled (%.1f s)" % seconds)
+        # Untrickled the page comes in some 50 ms; trickled it takes seconds (more or fewer with the load).
+        check(seconds > 1.5, "the first page trickled (%.1f s)" % seconds)
         check(requested(s, "/demo/album/index/1"), "the second page was asked for")
         check(combo_items(d) == DEMO_FIRST_PAGE, combo_items(d))
         # 小明: every page is cut in half, before the end of its data block: nothing is listed, 按钮2 goes off.
@@ -156,7 +157,8 @@ def picture_index_page_faults(artefacts):
         list_album_responsively(s, "四行(16)", "/demo/album/1004")
         check(len(thumbnails_requested(s, 1004)) == 16, "四行 lists")
         seconds = list_album_responsively(s, "三行(15)", "/demo/album/1003", pinged=False)
-        check(seconds > 3, "the first page trickled (%.1f s)" % seconds)
+        # Untrickled the page comes in some 50 ms; trickled it takes seconds (more or fewer with the load).
+        check(seconds > 1.5, "the first page trickled (%.1f s)" % seconds)
         check(len(thumbnails_requested(s, 1003)) == 15, "三行 lists")
         # Every page reset (家庭), 404 (单张), 503 on page 0 only (文件名): an empty grid, 按钮2 back, 按钮3 and 按钮4
         # off since there is nothing to download.
