@@ -3,8 +3,9 @@
 // pictures (second file) into a folder with URLDownloadToFileA alone and with SavePicture (reserved name,
 // temporary file, status check, move) as the download does. Prints each rate beside a single thread's, so that
 // what the platform costs per request and what our own steps add can be told apart. Beside each rate: how much
-// the process's committed memory grew over the threaded pass, per thousand requests (after the one-thread pass
-// has warmed the platform up), which tells a creep inside the platform's calls from one in the program.
+// the process's committed memory grew over the threaded pass, per thousand requests (after a pass of every
+// thread over the first tenth has warmed the platform up), which tells a creep inside the platform's calls from
+// one in the program.
 //   fetch_rates_bench_win.exe THUMBNAIL-FILE PICTURE-FILE FOLDER [THREADS]
 #include <windows.h>
 
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
                 addresses.size(), threads);
     auto row = [&](const char* name, const std::vector<std::string>& all, auto one, auto many) {
         double single = Rate(Tenth(all), 1, one, &failures);
+        Rate(Tenth(all), threads, many, &failures);  // every thread warmed up before the memory is read
         double before = CommittedKib();
         double parallel = Rate(all, threads, many, &failures);
         double growth = (CommittedKib() - before) * 1000 / double(all.size());

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/browser/download_names.h"
 #include "app/browser/picture_saver.h"
@@ -74,18 +76,22 @@ private:
     }
 };
 
-// One download on a thread of its own, shared by that thread and the caller waiting for it; whoever lets go
-// last frees it. A caller that stops waiting marks it abandoned and keeps the temporary file open for deletion
-// on close: its name stays taken (no later download gets it while the platform may still write there), and the
-// file goes when the job ends or, should the platform never end it, when the program does.
+// One download, shared by the caller waiting for it and the thread carrying it out; whoever lets go last frees
+// it. Its state settles once, from running to finished (by the thread) or to abandoned (by a caller that stopped
+// waiting). An abandoned job's temporary file is kept open for deletion on close: its name stays taken (no later
+// download gets it while the platform may still write there), and the file goes when the job ends or, should
+// the platform never end it, when the program does.
 struct DownloadJob {
+    enum : int { kRunning, kFinished, kAbandoned };
     std::atomic<int> holders{2};
-    std::atomic<bool> abandoned{false};
+    std::atomic<int> state{kRunning};
     std::string url, temp;
     DownloadWatch watch;
     HRESULT result = E_FAIL;
+    HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE deleteOnClose = INVALID_HANDLE_VALUE;
     ~DownloadJob() {
+        if (finished) CloseHandle(finished);
         if (deleteOnClose != INVALID_HANDLE_VALUE) CloseHandle(deleteOnClose);
     }
 };
@@ -94,15 +100,70 @@ void LetGo(DownloadJob* job) {
     if (--job->holders == 0) delete job;
 }
 
-DWORD WINAPI DownloadThread(LPVOID parameter) {
-    auto* job = static_cast<DownloadJob*>(parameter);
-    job->result = rt::dll::URLDownloadToFileA(nullptr, job->url.c_str(), job->temp.c_str(), 0, &job->watch);
-    // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a cache
-    // holding every picture of every download doubles the disk used and, under Wine, slows every later request.
-    DeleteUrlCacheEntryA(job->url.c_str());
-    if (job->abandoned) DeleteFileA(job->temp.c_str());
-    LetGo(job);
+// Threads that carry out downloads, kept for the next one: the platform sets up state of its own on a thread's
+// first download (under Wine a hidden window), which costs more than a small picture's download. A thread whose
+// job was abandoned ends once the platform lets it go and is not used again.
+struct DownloadThread {
+    HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DownloadJob* job = nullptr;
+};
+
+std::mutex idleThreadsLock;
+std::vector<DownloadThread*> idleThreads;
+
+DWORD WINAPI RunDownloads(LPVOID parameter) {
+    auto* self = static_cast<DownloadThread*>(parameter);
+    for (;;) {
+        WaitForSingleObject(self->wake, INFINITE);
+        DownloadJob* job = self->job;
+        job->result = rt::dll::URLDownloadToFileA(nullptr, job->url.c_str(), job->temp.c_str(), 0, &job->watch);
+        // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a
+        // cache holding every picture of every download doubles the disk used and, under Wine, slows every later
+        // request.
+        DeleteUrlCacheEntryA(job->url.c_str());
+        int running = DownloadJob::kRunning;
+        if (job->state.compare_exchange_strong(running, DownloadJob::kFinished)) {
+            SetEvent(job->finished);
+            LetGo(job);
+            continue;  // the caller puts this thread back among the idle ones
+        }
+        DeleteFileA(job->temp.c_str());
+        LetGo(job);
+        break;
+    }
+    CloseHandle(self->wake);
+    delete self;
     return 0;
+}
+
+// Hands the job to an idle download thread, or to a new one; false when no thread could be started.
+DownloadThread* StartDownload(DownloadJob* job) {
+    DownloadThread* thread = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(idleThreadsLock);
+        if (!idleThreads.empty()) {
+            thread = idleThreads.back();
+            idleThreads.pop_back();
+        }
+    }
+    if (!thread) {
+        thread = new DownloadThread;
+        HANDLE handle = thread->wake ? CreateThread(nullptr, 0, &RunDownloads, thread, 0, nullptr) : nullptr;
+        if (!handle) {
+            if (thread->wake) CloseHandle(thread->wake);
+            delete thread;
+            return nullptr;
+        }
+        CloseHandle(handle);
+    }
+    thread->job = job;
+    SetEvent(thread->wake);
+    return thread;
+}
+
+void KeepForTheNextDownload(DownloadThread* thread) {
+    std::lock_guard<std::mutex> guard(idleThreadsLock);
+    idleThreads.push_back(thread);
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -152,7 +213,7 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs)
     auto* job = new DownloadJob;
     job->url = url.c_str();
     job->temp = temp;
-    HANDLE thread = CreateThread(nullptr, 0, &DownloadThread, job, 0, nullptr);
+    DownloadThread* thread = job->finished ? StartDownload(job) : nullptr;
     if (!thread) {
         delete job;
         DeleteFileA(temp);
@@ -160,17 +221,17 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs)
         return outcome;
     }
     // Waits while the platform shows signs of life; a download that falls silent is left behind as failed.
-    while (WaitForSingleObject(thread, 200) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(job->finished, 200) == WAIT_TIMEOUT) {
         if (GetTickCount64() - job->watch.lastSign.load() < silenceMs) continue;
+        int running = DownloadJob::kRunning;
+        if (!job->state.compare_exchange_strong(running, DownloadJob::kAbandoned)) continue;  // it just finished
         job->deleteOnClose = CreateFileA(temp, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                          OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        job->abandoned = true;
-        CloseHandle(thread);
         LetGo(job);
         DeleteFileA(reserved.c_str());
         return outcome;
     }
-    CloseHandle(thread);
+    KeepForTheNextDownload(thread);
     HRESULT hr = job->result;
     DWORD status = job->watch.status;
     long long contentLength = job->watch.contentLength;
