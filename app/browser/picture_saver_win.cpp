@@ -136,7 +136,7 @@ DWORD WINAPI RunDownloads(LPVOID parameter) {
     return 0;
 }
 
-// Hands the job to an idle download thread, or to a new one; false when no thread could be started.
+// Hands the job to an idle download thread, or to a new one; null when no thread could be started.
 DownloadThread* StartDownload(DownloadJob* job) {
     DownloadThread* thread = nullptr;
     {
