@@ -1,7 +1,7 @@
 """Benchmark: the main job again and again in one program run. Lists the demo user `bench`'s album of N
-pictures and downloads all of it, R times, checking every file; prints per round the stages' times, the
-program's windows, handles, threads and open file descriptors, its private memory after the round and at the
-peak of the listing, and each count's ratio to the first round's.
+pictures and downloads all of it, R times, checking every file and the report; prints per round the stages'
+times, the pictures that failed, the program's windows, handles, threads and open file descriptors, its
+private memory after the round and at the peak of the listing, and each count's ratio to the first round's.
 
 The program runs in a private copy of the Wine prefix with an empty URL cache, as in the listing benchmark.
 
@@ -31,7 +31,7 @@ def main():
         print("%d pictures, %d rounds of listing and downloading all in one program run" % (PICTURES, ROUNDS))
         print("before the first round: " + ", ".join(
             "%s %s" % (k, round(before[k], 1) if isinstance(before[k], float) else before[k]) for k in COLUMNS[:-1]))
-        print("round   list s  download s  " + "  ".join("%11s" % c for c in COLUMNS))
+        print("round   list s  download s  failed  " + "  ".join("%11s" % c for c in COLUMNS))
         first = None
         for n in range(1, ROUNDS + 1):
             folder = os.path.join(work, "round%d" % n)
@@ -46,7 +46,8 @@ def main():
                     cells.append("%11s" % value)
                 else:
                     cells.append("%6.0f %4.2fx" % (float(value), float(value) / float(first[c])))
-            print("%5d  %7.2f  %10.2f  %s" % (n, row["list_s"], row["download_s"], "  ".join(cells)), flush=True)
+            print("%5d  %7.2f  %10.2f  %6d  %s" % (n, row["list_s"], row["download_s"], row["failed"],
+                                                  "  ".join(cells)), flush=True)
         last = row
         print("from round 1 to round %d: private memory %+.1f MiB (%+.2f MiB a round), handles %+d, threads %+d"
               % (ROUNDS, last["private_mib"] - first["private_mib"],

@@ -23,6 +23,7 @@ def rounds_return_to_their_level(artefacts):
         rows = []
         for n in range(3):
             stages = soak_rounds.one_round(s, PICTURES, os.path.join(work, "round%d" % n), digests)
+            check(stages["failed"] == 0, "round %d: %d pictures failed" % (n + 1, stages["failed"]))
             rows.append(dict(stages, **soak_rounds.resources(s, pid)))
             print("  round %d: %s" % (n + 1, rows[-1]), flush=True)
         first, second, last = rows
