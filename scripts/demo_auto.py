@@ -54,14 +54,14 @@ def auto():
     try:
         print("1. list the albums of user demo")
         d.ok("type 0x0047 %s" % q("demo"))
-        d.ok("press 0x004a")
+        d.press("0x004a")
         d.ok("wait-enabled 0x004c 60000")
         albums = d.ok("combo-items 0x004b")
         print("   albums: %s" % albums)
 
         print("2. list album 旅行(50)")
         d.ok("combo-select 0x004b %s" % q("旅行(50)"))
-        d.ok("press 0x004c")
+        d.press("0x004c")
         d.ok("wait-enabled 0x004d 120000")
         print("   grid listed; screenshot: %s" % session.screenshot("listed"))
 
@@ -69,14 +69,14 @@ def auto():
         for number in (1, 2, 7):
             column, row = (number - 1) % 5, (number - 1) // 5
             d.ok("click 0x0312 %d %d" % (12 + 166 * column + 20, 12 + 179 * row + 143 + 10))
-        d.ok("press 0x004d")
+        d.press("0x004d")
         d.ok("folder 60000")
         d.ok("folder-choose %s" % q(to_windows_path(selected_dir)))
         d.ok("folder-ok")
         print("   " + expect_box(d, "已成功下载3张图片。", boxes))
 
         print("4. download all pictures of the album")
-        d.ok("press 0x004e")
+        d.press("0x004e")
         d.ok("folder 60000")
         d.ok("folder-choose %s" % q(to_windows_path(all_dir)))
         d.ok("folder-ok")

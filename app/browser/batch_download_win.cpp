@@ -3,6 +3,7 @@
 // and how many failed.
 #include <atomic>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "app/browser/batch_download.h"
@@ -22,6 +23,23 @@ namespace {
 std::atomic<bool> downloading{false};
 std::atomic<int32_t> savedPictures{0};
 std::atomic<int32_t> failedPictures{0};
+
+using ClickHandler = rt::Value (*)(int32_t, rt::Value*);
+ClickHandler deferredClick = nullptr;
+
+// A download click can reach its handler while other work runs: clicks queued before a listing disabled the
+// buttons are dispatched while the listing pumps messages, and an album listing leaves 按钮3 and 按钮4 enabled.
+// The person clicked a button that looked ready, so the click is not dropped: during a listing it is kept and
+// carried out when the listing ends; during a download the person is told why nothing starts.
+bool PutOff(ClickHandler click) {
+    if (DownloadRunning()) {
+        ShowMessageBox("程序正忙，请稍后再下载。", 64, "提示");
+        return true;
+    }
+    if (!WorkRunning()) return false;
+    deferredClick = click;
+    return true;
+}
 
 int32_t DownloadWorker(int32_t) {
     int32_t entries = CountOf(downloadList);
@@ -76,8 +94,12 @@ void DownloadPictures() {
 
 bool DownloadRunning() { return downloading; }
 
+void RunDeferredDownload() {
+    if (ClickHandler click = std::exchange(deferredClick, nullptr)) click(0, nullptr);
+}
+
 rt::Value OnDownloadCheckedClicked(int32_t, rt::Value*) {
-    if (WorkRunning()) return {};
+    if (PutOff(&OnDownloadCheckedClicked)) return {};
     if (CountOf(pictureUrls) == 0) {
         ShowMessageBox("没有可以下载的图片", 64, "提示");
         return {};
@@ -97,7 +119,7 @@ rt::Value OnDownloadCheckedClicked(int32_t, rt::Value*) {
 }
 
 rt::Value OnDownloadAllClicked(int32_t, rt::Value*) {
-    if (WorkRunning()) return {};
+    if (PutOff(&OnDownloadAllClicked)) return {};
     int32_t pictures = CountOf(pictureUrls);
     if (pictures == 0) {
         ShowMessageBox("没有可以下载的图片", 64, "提示");

@@ -1,5 +1,6 @@
 // The thumbnail grid: listing an album's pictures into cells copied from the templates 画板1 and 选择框1,
 // scrolling by moving the containers, the highlight frame, the 选择 menu and its commands.
+#include "app/browser/batch_download.h"
 #include "app/browser/grid_layout.h"
 #include "app/main_window_access.h"
 #include "app/shell/globals.h"
@@ -214,6 +215,7 @@ void StartListing() {
     SetIntProperty(form::外形框3, kTop, 0);
     SetIntProperty(form::外形框3, kHeight, kContainerMinimum);
     ListPictures();
+    RunDeferredDownload();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Album listing: from the user name in 编辑框1 to the user's albums in 组合框1.
 #include <string>
 
+#include "app/browser/batch_download.h"
 #include "app/main_window_access.h"
 #include "app/shell/addresses.h"
 #include "app/shell/globals.h"
@@ -66,12 +67,16 @@ void ListAlbums() {
 
 rt::Value OnListAlbumsClicked(int32_t, rt::Value*) {
     ListAlbums();
+    RunDeferredDownload();
     return {};
 }
 
 // Enter released in the user-name box lists the albums, exactly as 按钮1 does; other keys do nothing.
 rt::Value OnUserNameKeyUp(int32_t argc, rt::Value* args) {
-    if (argc >= 1 && args[0].AsInt() == 13) ListAlbums();
+    if (argc >= 1 && args[0].AsInt() == 13) {
+        ListAlbums();
+        RunDeferredDownload();
+    }
     return {};
 }
 

@@ -170,6 +170,13 @@ class Driver:
         check(line.startswith("ok"), "%s -> %s" % (command, line))
         return line[3:]
 
+    def press(self, *buttons, timeout=60000):
+        """Clicks the buttons as a person does: each once it is enabled, never one that a job still holds. The
+        driver returns once the program has taken the clicks."""
+        for button in buttons:
+            self.ok("wait-enabled %s %d" % (button, timeout))
+        return self.ok("press " + " ".join(buttons))
+
     def stop(self):
         try:
             self.process.stdin.close()
@@ -210,31 +217,42 @@ class Session:
         self.service = Service(*service_options)
         # Sessions that run at the same time share the Wine server, so each needs a desktop name of its own.
         self.desktop = desktop or "pexo%d" % os.getpid()
-        self.program = Program(self.display.name, self.service, self.desktop)
-        self.artefacts = artefacts
-        self.driver = self.attach(self.desktop)
         self.others = []
+        self.desktops = 0
+        self.program, self.driver = self.start(self.desktop)
+        self.artefacts = artefacts
 
-    def attach(self, desktop):
-        """A driver attached to the program in this virtual desktop, which exists only once Wine has made it."""
-        deadline = time.time() + 60
+    def start(self, desktop, workdir=None, program=None):
+        """pexo.exe in a virtual desktop and a driver attached to it. The desktop exists only once Wine has made
+        it; when Wine has not made it by the time the program should long be up (it refused the name, seen on a
+        loaded machine), the program starts again under a fresh name. A program that ended by itself is a fault
+        and fails the step. `program`, when given, is one already started in this desktop."""
+        deadline = time.time() + 240
         while True:
-            driver = Driver(self.display.name, desktop)
-            line = driver("attach \"%s\" 60000" % TITLE)
-            if line.startswith("ok"):
-                return driver
-            driver.stop()
-            check("cannot use desktop" in line and time.time() < deadline, "attach: " + line)
-            time.sleep(0.5)
+            program = program or Program(self.display.name, self.service, desktop, workdir=workdir)
+            given_up = time.time() + 60
+            while True:
+                driver = Driver(self.display.name, desktop)
+                line = driver("attach \"%s\" 60000" % TITLE)
+                if line.startswith("ok"):
+                    return program, driver
+                driver.stop()
+                check("cannot use desktop" in line, "attach: " + line)
+                check(program.process.poll() is None, "the program ended before its window showed: " + line)
+                check(time.time() < deadline, "attach: " + line)
+                if time.time() > given_up:
+                    break
+                time.sleep(0.5)
+            program.stop()
+            program = None
+            self.desktops += 1
+            desktop = "%s-again%d" % (desktop, self.desktops)
 
-    def another_instance(self, workdir=None):
+    def another_instance(self, workdir=None, desktop=None):
         """A further pexo.exe in a virtual desktop of its own (the same program file when workdir is the
         first one's); returns its Program and a driver attached to it."""
-        desktop = "%s-%d" % (self.desktop, len(self.others) + 2)
-        program = Program(self.display.name, self.service, desktop, workdir=workdir)
-        self.others.append(program)
-        driver = self.attach(desktop)
-        self.others.append(driver)
+        program, driver = self.start(desktop or "%s-%d" % (self.desktop, len(self.others) + 2), workdir=workdir)
+        self.others += [program, driver]
         return program, driver
 
     def screenshot(self, name):

@@ -18,7 +18,7 @@ def start(session):
     round."""
     d = session.driver
     d.ok("type %s %s" % (EDIT, q("bench")))
-    d.ok("press %s" % LIST_ALBUMS)
+    d.press(LIST_ALBUMS)
     d.ok("wait-enabled %s 120000" % LIST_PICTURES)
     digests = {p["sha256"] for p in session.service.manifest()["pictures"] if p["album"] == BIG_ALBUM}
     pid = session.program.unix_pid()
@@ -42,7 +42,7 @@ def one_round(session, pictures, folder, digests, timeout_ms=900000):
     pid = session.program.unix_pid()
     d.ok("combo-select %s %s" % (COMBO, q("大相册(%d)" % pictures)))
     start = time.time()
-    d.ok("press %s" % LIST_PICTURES)
+    d.press(LIST_PICTURES)
     peak = private_mib(pid)
     # The state is read every 50 ms and the memory with it: a relisting that held the old grid's pictures
     # while building the new one shows in the peak.
@@ -54,7 +54,7 @@ def one_round(session, pictures, folder, digests, timeout_ms=900000):
     listed = time.time() - start
 
     os.makedirs(folder, exist_ok=True)
-    d.ok("press %s" % DOWNLOAD_ALL)
+    d.press(DOWNLOAD_ALL)
     d.ok("folder 60000")
     d.ok("folder-choose %s" % q(to_windows_path(folder)))
     start = time.time()

@@ -17,7 +17,7 @@ def tick(d, *numbers):
 
 
 def download(d, button, folder, expect):
-    d.ok("press %s" % button)
+    d.press(button)
     d.ok("folder 60000")
     d.ok("folder-choose %s" % q(to_windows_path(folder)))
     d.ok("folder-ok")
@@ -139,12 +139,12 @@ def refusals_and_cancel(artefacts):
         check(d.ok("state %s" % DOWNLOAD_ALL) == "1 0", "按钮4 disabled before any listing")
         listed_demo(d)
         list_album(d, "三行(15)")
-        d.ok("press %s" % DOWNLOAD_CHECKED)
+        d.press(DOWNLOAD_CHECKED)
         box = d.ok("msgbox 20000")
         d.ok("msgbox-press 1")
         check(box.startswith('"提示" "没有选中的图片！"'), box)
         tick(d, 1)
-        d.ok("press %s" % DOWNLOAD_CHECKED)
+        d.press(DOWNLOAD_CHECKED)
         d.ok("folder 60000")
         d.ok("folder-cancel")
         box = d.ok("msgbox 20000")

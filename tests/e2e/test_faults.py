@@ -59,7 +59,7 @@ def responsive_until(d, state, timeout_ms, pinged=True, longest_ms=2000):
 
 def start_album(d, item):
     d.ok("combo-select %s %s" % (COMBO, q(item)))
-    d.ok("press %s" % LIST_PICTURES)
+    d.press(LIST_PICTURES)
 
 
 def begin_listing(s, item, path):
@@ -69,7 +69,7 @@ def begin_listing(s, item, path):
     before = s.service.requests().count("GET %s HTTP" % path)
     start = time.time()
     d.ok("combo-select %s %s" % (COMBO, item if isinstance(item, int) else q(item)))
-    d.ok("press %s" % LIST_PICTURES)
+    d.press(LIST_PICTURES)
     while s.service.requests().count("GET %s HTTP" % path) == before:
         check(time.time() - start < 30, "the listing of %s did not begin" % path)
         time.sleep(0.05)
@@ -219,7 +219,7 @@ def hung_index_pages(artefacts):
             d = s.driver
             d.ok("type %s %s" % (EDIT, q("demo")))
             start = time.time()
-            d.ok("press %s" % LIST_ALBUMS)
+            d.press(LIST_ALBUMS)
             wait_for_request(s, "/demo/album/index/0", PAGE_TIMEOUT + 30)
             seconds = time.time() - start
             print("hung user's album index page: the wait ended after %.1f s" % seconds)
@@ -239,7 +239,7 @@ def hung_index_pages(artefacts):
             listed_demo(d)
             d.ok("combo-select %s %s" % (COMBO, q("旅行(50)")))
             start = time.time()
-            d.ok("press %s" % LIST_PICTURES)
+            d.press(LIST_PICTURES)
             wait_for_request(s, "/demo/album/1005/index/0", PAGE_TIMEOUT + 30)
             seconds = time.time() - start
             print("hung first picture index page: the wait ended after %.1f s" % seconds)

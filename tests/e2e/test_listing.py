@@ -14,7 +14,7 @@ def list_albums(d, user, key=None):
     if key:
         d.ok("key %s %s" % (EDIT, key))
     else:
-        d.ok("press %s" % LIST_ALBUMS)
+        d.press(LIST_ALBUMS)
 
 
 def listed_demo(d):
@@ -25,7 +25,7 @@ def listed_demo(d):
 
 def list_album(d, item, timeout=120000):
     d.ok("combo-select %s %s" % (COMBO, q(item)))
-    d.ok("press %s" % LIST_PICTURES)
+    d.press(LIST_PICTURES)
     d.ok("wait-enabled %s %d" % (LIST_PICTURES, timeout))
 
 
@@ -60,7 +60,7 @@ def unknown_user_and_other_keys(artefacts):
         check(d.ok("combo-items %s" % COMBO) == "0", "an unknown user has no albums")
         check(d.ok("state %s" % LIST_PICTURES) == "1 0", "按钮2 stays disabled")
         d.ok("clear %s" % EDIT)
-        d.ok("press %s" % LIST_ALBUMS)
+        d.press(LIST_ALBUMS)
         box = d.ok("msgbox 20000")
         check(box.startswith('"提示" "请输入Pexo用户名。"'), box)
         d.ok("msgbox-press 1")
@@ -74,7 +74,7 @@ def albums_of_zero_one_sixteen_and_601_pictures(artefacts):
         d = s.driver
         listed_demo(d)
         d.ok("combo-select %s %s" % (COMBO, q("空相册(0)")))
-        d.ok("press %s" % LIST_PICTURES)
+        d.press(LIST_PICTURES)
         box = d.ok("msgbox 20000")
         check(box.startswith('"提示" "该相册还没有图片。"'), box)
         d.ok("msgbox-press 1")
@@ -115,7 +115,7 @@ def busy_listing_refuses_refresh_and_close(artefacts):
         d = s.driver
         listed_demo(d)
         d.ok("combo-select %s %s" % (COMBO, q("满一框(600)")))
-        d.ok("press %s" % LIST_PICTURES)
+        d.press(LIST_PICTURES)
         # The bar moves through the index pages, the records and the cells (25 pages + 2 x 600 steps), then
         # goes back to 0 while the thumbnails arrive.
         seen = set()

@@ -19,7 +19,7 @@ def controls_and_states_at_start(artefacts):
         check(d.ok("text 0x0460") == '"V1.0"', "服务器 caption is the service's version text")
         check(d.ok("state 0x0460").startswith("0"), "服务器 is hidden")
         s.screenshot("startup")
-        d.ok("press 0x0052")
+        d.press("0x0052")
         check(d.ok("wait-exit 20000") == "0", "按钮6 closes the program with exit code 0")
     finally:
         s.close()

@@ -46,7 +46,7 @@ def clicks_on_every_control_while_listing(artefacts):
         listed_demo(d)
         items = d.ok("combo-items %s" % COMBO)
         d.ok("combo-select %s %s" % (COMBO, q("满一框(600)")))
-        d.ok("press %s" % LIST_PICTURES)
+        d.press(LIST_PICTURES)
         for button in BUTTONS:
             check(d.ok("state %s" % button) == "1 0", "%s is disabled during the listing" % button)
             check(d("press %s" % button).startswith("error"), "a disabled button cannot be pressed")
@@ -87,7 +87,7 @@ def clicks_on_every_control_while_downloading(artefacts):
         list_album(d, "满一框(600)", timeout=300000)
         d.ok("rclick %s 5 5" % CONTAINER)
         d.ok("menu-pick %s" % q("全选"))
-        d.ok("press %s" % DOWNLOAD_CHECKED)
+        d.press(DOWNLOAD_CHECKED)
         d.ok("folder 60000")
         close_is_refused(d, "the folder browser")
         d.ok("folder-choose %s" % q(to_windows_path(target)))
@@ -96,7 +96,7 @@ def clicks_on_every_control_while_downloading(artefacts):
             check(d.ok("state %s" % button) == "1 0", "%s is disabled during the download" % button)
         # 按钮1 stays enabled but lists nothing while pictures download; Enter neither.
         items = d.ok("combo-items %s" % COMBO)
-        d.ok("press %s" % LIST_ALBUMS)
+        d.press(LIST_ALBUMS)
         d.ok("key %s enter" % EDIT)
         # The menu works during a download: unticking everything does not shrink the running download, and
         # 刷新 does not relist under it.
@@ -130,11 +130,11 @@ def closing_at_each_stage(artefacts):
         d = s.driver
 
         d.ok("type %s %s" % (EDIT, q("demo")))
-        d.ok("press %s" % LIST_ALBUMS)
+        d.press(LIST_ALBUMS)
         close_is_refused(d, "the user's album page")
         d.ok("wait-enabled %s 60000" % LIST_PICTURES)
         d.ok("combo-select %s %s" % (COMBO, q("旅行(50)")))
-        d.ok("press %s" % LIST_PICTURES)
+        d.press(LIST_PICTURES)
         close_is_refused(d, "the album's first page")
         time.sleep(3.5)
         check(running(d, LIST_PICTURES), "the last thumbnail is still on its way")
@@ -143,7 +143,7 @@ def closing_at_each_stage(artefacts):
         # Closing while the download's report is shown: the program ends once the box is answered, and
         # every picture is in the folder.
         tick(d, 1, 2, 3)
-        d.ok("press %s" % DOWNLOAD_CHECKED)
+        d.press(DOWNLOAD_CHECKED)
         d.ok("folder 60000")
         d.ok("folder-choose %s" % q(to_windows_path(target)))
         d.ok("folder-ok")
@@ -159,6 +159,37 @@ def closing_at_each_stage(artefacts):
         shutil.rmtree(target, ignore_errors=True)
 
 
+def download_clicked_right_after_each_listing(artefacts):
+    """50 rounds of: choose an album, click 列出图片 and at once 下载该相册所有图片 (still enabled from the round
+    before), as a quick person clicks ahead of the program. The download click reaches the program while the
+    listing runs; it must be carried out when the listing ends, never dropped."""
+    s = Session(artefacts=artefacts)
+    root = tempfile.mkdtemp(prefix="pexo-quick-")
+    albums = (("三行(15)", 15), ("单张(1)", 1), ("四行(16)", 16), ("家庭(24)", 24), ("夕阳(25)", 25))
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album(d, "三行(15)")
+        for round in range(50):
+            name, count = albums[round % len(albums)]
+            target = os.path.join(root, str(round))
+            os.mkdir(target)
+            d.ok("combo-select %s %s" % (COMBO, q(name)))
+            d.press(LIST_PICTURES, DOWNLOAD_ALL)
+            line = d("folder 60000")
+            check(line.startswith("ok"), "round %d (%s): the download click brought no folder browser: %s, %s" %
+                  (round, name, line, d("msgbox 1000")))
+            d.ok("folder-choose %s" % q(to_windows_path(target)))
+            d.ok("folder-ok")
+            box = d.ok("msgbox 120000")
+            d.ok("msgbox-press 1")
+            check(box.startswith('"提示" "已成功下载%d张图片。"' % count), "round %d (%s): %s" % (round, name, box))
+            check(len(os.listdir(target)) == count, "round %d: %d files" % (round, len(os.listdir(target))))
+    finally:
+        s.close()
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def two_instances_download_into_one_folder(artefacts):
     s = Session("--latency", "10", artefacts=artefacts)
     target = tempfile.mkdtemp(prefix="pexo-two-")
@@ -171,7 +202,7 @@ def two_instances_download_into_one_folder(artefacts):
         for d in (s.driver, other):
             listed_demo(d)
             list_album(d, "旅行(50)")
-            d.ok("press %s" % DOWNLOAD_ALL)
+            d.press(DOWNLOAD_ALL)
             d.ok("folder 60000")
             d.ok("folder-choose %s" % q(to_windows_path(target)))
         # Both start at once.
@@ -193,7 +224,7 @@ def two_instances_download_into_one_folder(artefacts):
             check(files.get(base) == p["sha256"] and files.get(numbered) == p["sha256"],
                   "%s and %s hold picture %d" % (base, numbered, p["number"]))
         for d in (s.driver, other):
-            d.ok("press %s" % QUIT)
+            d.press(QUIT)
             check(d.ok("wait-exit 20000") == "0", "each instance ends on its own")
     finally:
         s.close()
@@ -207,14 +238,13 @@ def two_instances_started_at_once_in_a_fresh_folder(artefacts):
         for attempt in range(2):
             work = tempfile.mkdtemp(prefix="pexo-fresh-")
             shutil.copy(PEXO, os.path.join(work, "pexo.exe"))
+            desktops = ["%s-fresh%d-%d" % (s.desktop, attempt, n) for n in range(2)]
+            programs = [Program(s.display.name, s.service, desktop, workdir=work) for desktop in desktops]
             drivers = []
-            for _ in range(2):
-                s.others.append(Program(s.display.name, s.service, "%s-fresh%d-%d" % (s.desktop, attempt,
-                                                                                     len(drivers)), workdir=work))
-                drivers.append(None)
-            for n in range(2):
-                drivers[n] = s.attach("%s-fresh%d-%d" % (s.desktop, attempt, n))
-                s.others.append(drivers[n])
+            for desktop, program in zip(desktops, programs):
+                program, driver = s.start(desktop, workdir=work, program=program)
+                s.others += [program, driver]
+                drivers.append(driver)
             pids = {d.ok("attach").split()[1] for d in drivers}
             check(len(pids) == 2, "two processes: %s" % pids)
             for d in drivers:
@@ -231,6 +261,7 @@ if __name__ == "__main__":
         ("ClicksOnEveryControlWhileListing", clicks_on_every_control_while_listing),
         ("ClicksOnEveryControlWhileDownloading", clicks_on_every_control_while_downloading),
         ("ClosingAtEachStage", closing_at_each_stage),
+        ("DownloadClickedRightAfterEachListing", download_clicked_right_after_each_listing),
         ("TwoInstancesDownloadIntoOneFolder", two_instances_download_into_one_folder),
         ("TwoInstancesStartedAtOnceInAFreshFolder", two_instances_started_at_once_in_a_fresh_folder),
     ], sys.argv[1], suite="e2e_user_faults") else 0)

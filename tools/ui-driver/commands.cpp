@@ -64,6 +64,11 @@ DWORD_PTR Send(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     return r;
 }
 
+// The program's window thread did not get to the input within the time-out: it is frozen or far behind.
+Result NotTaken(const Target& t) {
+    return Fail("the program did not take the input within " + std::to_string(t.timeoutMs) + " ms");
+}
+
 // A point in the control's client area: given x y, or the centre.
 bool ClientPoint(HWND w, const Args& a, size_t i, POINT* p) {
     RECT r;
@@ -95,7 +100,7 @@ Result Mouse(Target& t, const Args& a, UINT down, UINT up, WPARAM held, bool twi
     POINT p;
     if (!ClientPoint(w, a, 1, &p)) return Fail("bad point");
     PostMouse(w, p, down, up, held, twice);
-    t.Settle(w, twice ? 5 : 3);
+    if (!t.Settle(w, twice ? 5 : 3)) return NotTaken(t);
     return Ok();
 }
 
@@ -191,7 +196,7 @@ Result PressDialogButton(Target& t, HWND dialog, const Token& which, DWORD timeo
     }
     if (!t.WaitFor(timeout, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }))
         return Fail("the dialog stays open");
-    t.Settle(t.main(), 0);
+    if (!t.Settle(t.main(), 0)) return NotTaken(t);
     return Ok();
 }
 
@@ -287,7 +292,7 @@ Result SelectPath(Target& t, HWND treeWindow, const std::vector<std::string>& pa
         if (i + 1 < parts.size()) level = tree.Children(item);
     }
     tree.Select(item);
-    t.Settle(treeWindow, 0);
+    if (!t.Settle(treeWindow, 0)) return NotTaken(t);
     return Ok(Quote(tree.Text(item)));
 }
 
@@ -382,12 +387,18 @@ Result CmdClick(Target& t, const Args& a) { return Mouse(t, a, WM_LBUTTONDOWN, W
 Result CmdDoubleClick(Target& t, const Args& a) { return Mouse(t, a, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, true); }
 Result CmdRightClick(Target& t, const Args& a) { return Mouse(t, a, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON, false); }
 
+// Several buttons are clicked one right after the other, each while it is enabled, before the program has
+// taken the first click: what a quick person does while the program is still busy with the first one.
 Result CmdPress(Target& t, const Args& a) {
     NEED_TARGET(t);
-    FIND(t, a[0], w);
-    if (!IsWindowEnabled(w)) return Fail(a[0].raw + " is disabled");
-    PostMessageA(w, BM_CLICK, 0, 0);
-    t.Settle(w, 1);
+    std::vector<HWND> buttons;
+    for (const Token& selector : a) {
+        FIND(t, selector, w);
+        if (!IsWindowEnabled(w)) return Fail(selector.raw + " is disabled");
+        buttons.push_back(w);
+    }
+    for (HWND w : buttons) PostMessageA(w, BM_CLICK, 0, 0);
+    if (!t.Settle(buttons.front(), int(buttons.size()))) return NotTaken(t);
     return Ok();
 }
 
@@ -398,7 +409,7 @@ Result CmdFocus(Target& t, const Args& a) {
     AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
     SetFocus(w);
     AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
-    t.Settle(w, 0);
+    if (!t.Settle(w, 0)) return NotTaken(t);
     return Ok();
 }
 
@@ -411,7 +422,7 @@ Result CmdType(Target& t, const Args& a) {
     GetClientRect(w, &r);
     PostMouse(w, POINT{r.right > 4 ? r.right - 3 : 0, r.bottom / 2}, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, false);
     PostKey(w, VK_END, true, true);
-    t.Settle(w, 5);
+    if (!t.Settle(w, 5)) return NotTaken(t);
     // Single-byte characters arrive as WM_CHAR, sent one after the other so that they keep their order.
     // Double-byte characters are entered as an input method commits them, replacing the selection
     // (EM_REPLACESEL): Wine loses a double-byte WM_CHAR on its way through an ANSI subclass procedure.
@@ -435,7 +446,7 @@ Result CmdClear(Target& t, const Args& a) {
     FIND(t, a[0], w);
     Send(w, EM_SETSEL, 0, -1);
     PostKey(w, VK_DELETE, true, true);
-    t.Settle(w, 2);
+    if (!t.Settle(w, 2)) return NotTaken(t);
     return Ok();
 }
 
@@ -447,7 +458,7 @@ Result CmdKey(Target& t, const Args& a) {
     std::string how = a.size() > 2 ? a[2].value : "press";
     if (how != "press" && how != "down" && how != "up") return Fail("key action is press, down or up");
     PostKey(w, vk, how != "up", how != "down");
-    t.Settle(w, 3);
+    if (!t.Settle(w, 3)) return NotTaken(t);
     return Ok();
 }
 
@@ -460,7 +471,7 @@ Result CmdWheel(Target& t, const Args& a) {
     if (!ClientPoint(w, a, 2, &p)) return Fail("bad point");
     ClientToScreen(w, &p);
     PostMessageA(w, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(SHORT(delta))), Pack(p));
-    t.Settle(w, 1);
+    if (!t.Settle(w, 1)) return NotTaken(t);
     return Ok();
 }
 
@@ -495,7 +506,7 @@ Result CmdComboSelect(Target& t, const Args& a) {
     if (index < 0 || size_t(index) >= items.size()) return Fail("no item " + Quote(a[1].value));
     Send(w, CB_SETCURSEL, WPARAM(index), 0);
     PostMessageA(GetParent(w), WM_COMMAND, MAKEWPARAM(ControlId(w), CBN_SELCHANGE), reinterpret_cast<LPARAM>(w));
-    t.Settle(w, 1);
+    if (!t.Settle(w, 1)) return NotTaken(t);
     return Ok(std::to_string(index));
 }
 
@@ -547,7 +558,7 @@ Result CmdMenuPick(Target& t, const Args& a) {
     PostKey(window, VK_RETURN, true, true);
     if (!t.WaitFor(t.timeoutMs, [&] { return !IsWindow(window) || !IsWindowVisible(window); }))
         return Fail("the menu stays open");
-    t.Settle(t.main(), 0);
+    if (!t.Settle(t.main(), 0)) return NotTaken(t);
     return Ok(std::to_string(index));
 }
 
@@ -857,7 +868,7 @@ const Command kCommands[] = {
     {"click", 1, 3, "click sel [x y]", &CmdClick},
     {"dblclick", 1, 3, "dblclick sel [x y]", &CmdDoubleClick},
     {"rclick", 1, 3, "rclick sel [x y]", &CmdRightClick},
-    {"press", 1, 1, "press sel", &CmdPress},
+    {"press", 1, kAny, "press sel [sel...]", &CmdPress},
     {"focus", 1, 1, "focus sel", &CmdFocus},
     {"type", 2, 2, "type sel \"text\"", &CmdType},
     {"clear", 1, 1, "clear sel", &CmdClear},

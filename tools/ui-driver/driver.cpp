@@ -2,6 +2,7 @@
 // menu reading and screenshots.
 #include "tools/ui-driver/driver.h"
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <cctype>
@@ -259,12 +260,40 @@ Result Target::Find(const Token& selector, HWND* found, DWORD wait) {
     return hit ? Ok() : Fail("no control " + selector.raw);
 }
 
-void Target::Settle(HWND any, int posted) {
+// A window of the same thread that answers a posted PBM_GETRANGE by writing through its pointer: the marker
+// that tells when the thread has taken everything posted before it.
+HWND Target::MarkerWindow(HWND any) const {
+    DWORD thread = GetWindowThreadProcessId(any, nullptr);
+    for (HWND w : Descendants(main_))
+        if (ClassOf(w) == PROGRESS_CLASSA && GetWindowThreadProcessId(w, nullptr) == thread) return w;
+    return nullptr;
+}
+
+bool Target::Settle(HWND any, int posted) {
+    if (!any || !IsWindow(any)) return true;
+    // Posted messages leave a thread's queue in the order they were posted. So a marker posted after the input
+    // is taken only once the input has been dispatched (its handler has begun, or a modal loop took over).
+    if (HWND marker = MarkerWindow(any)) {
+        RemoteBuffer range(process_, sizeof(PBRANGE));
+        const PBRANGE unset{0x5AA5A55A, 0x5AA5A55A};
+        if (range.valid() && range.Write(&unset, sizeof unset) &&
+            PostMessageA(marker, PBM_GETRANGE, TRUE, LPARAM(range.address()))) {
+            return WaitFor(timeoutMs, [&] {
+                PBRANGE now = unset;
+                if (!IsWindow(marker) || !range.Read(&now, sizeof now)) return true;  // the window or program ended
+                return now.iLow != unset.iLow || now.iHigh != unset.iHigh;
+            }, 1);
+        }
+    }
+    // Without a marker window: the thread answers sent messages at every turn of its message loop and takes one
+    // posted message per turn, so posted + 2 answers one after the other usually mean the posted ones are done.
+    // Any wait that answers sent messages (a call to another thread's window) spoils the count.
     for (int i = 0; i < posted + 2; ++i) {
         DWORD_PTR ignored;
-        if (!any || !IsWindow(any) || !SendMessageTimeoutA(any, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored))
-            return;
+        if (!IsWindow(any) || !SendMessageTimeoutA(any, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored))
+            return !IsWindow(any);
     }
+    return true;
 }
 
 // --- Remote memory and calls ----------------------------------------------------------------------------

@@ -54,20 +54,22 @@ public:
     std::vector<HWND> TopLevelWindows() const;
     // Waits until cond() holds or the time-out passes.
     template <typename Cond>
-    bool WaitFor(DWORD timeout, Cond cond) {
+    bool WaitFor(DWORD timeout, Cond cond, DWORD pollMs = 15) {
         DWORD start = GetTickCount();
         for (;;) {
             if (cond()) return true;
             if (GetTickCount() - start >= timeout) return false;
-            Sleep(15);
+            Sleep(pollMs);
         }
     }
-    // Lets the target handle the messages just posted to it: its thread takes one posted message per turn of
-    // its message loop and answers sent messages first in each turn, so once it has answered posted + 2 sent
-    // messages one after the other, the posted ones have been dispatched (or a modal loop has taken over).
-    void Settle(HWND any, int posted);
+    // Waits until the target's thread has dispatched the messages just posted to the window `any` (posted
+    // of them): a person acts, then looks at what the program made of it. False when the program did not take
+    // them within the time-out.
+    bool Settle(HWND any, int posted);
 
 private:
+    HWND MarkerWindow(HWND any) const;
+
     HWND main_ = nullptr;
     HWND scope_ = nullptr;
     DWORD pid_ = 0;
