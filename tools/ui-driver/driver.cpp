@@ -285,13 +285,12 @@ bool Target::Settle(HWND any, int posted) {
             }, 1);
         }
     }
-    // Without a marker window: the thread answers sent messages at every turn of its message loop and takes one
-    // posted message per turn, so posted + 2 answers one after the other usually mean the posted ones are done.
-    // Any wait that answers sent messages (a call to another thread's window) spoils the count.
+    // Without a marker window, a best effort: the thread answers sent messages at every turn of its message loop
+    // and takes one posted message per turn, so posted + 2 answers one after the other usually mean the posted
+    // ones are done. Any wait that answers sent messages (a call to another thread's window) spoils the count.
     for (int i = 0; i < posted + 2; ++i) {
         DWORD_PTR ignored;
-        if (!IsWindow(any) || !SendMessageTimeoutA(any, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored))
-            return !IsWindow(any);
+        if (!IsWindow(any) || !SendMessageTimeoutA(any, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored)) break;
     }
     return true;
 }

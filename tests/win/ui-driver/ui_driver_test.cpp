@@ -30,6 +30,7 @@ enum : int {
     kFolder,
     kScroll,
     kLater,
+    kProgress,
 };
 
 HWND g_status, g_edit, g_later;
@@ -127,6 +128,8 @@ HWND Control(HWND parent, const char* cls, const char* text, DWORD style, int x,
 
 CHILD_SCENARIO("ui-target") {
     OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
     WNDCLASSA wc{};
     wc.lpfnWndProc = TargetProc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -152,6 +155,8 @@ CHILD_SCENARIO("ui-target") {
     g_scrollProc =
         reinterpret_cast<WNDPROC>(SetWindowLongPtrA(scroll, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ScrollProc)));
     g_status = Control(h, "Static", "ready", 0, 10, 250, 400, 20, kStatus);
+    // The driver knows the program has taken its input when this bar has answered a marker posted after it.
+    Control(h, "msctls_progress32", "", 0, 10, 275, 400, 10, kProgress);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
