@@ -130,19 +130,20 @@ class Service:
 
 
 class Display:
-    """A private Xvfb."""
+    """A private Xvfb. Xvfb picks a free display number itself and writes it to a pipe once it listens, so
+    harnesses running side by side never race for one number."""
 
     def __init__(self):
-        for number in range(90, 140):
-            if not os.path.exists("/tmp/.X%d-lock" % number):
-                break
-        self.name = ":%d" % number
-        self.process = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        read, write = os.pipe()
+        self.process = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                                         "-nolisten", "tcp"], pass_fds=(write,),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists("/tmp/.X11-unix/X%d" % number):
-                break
-            time.sleep(0.05)
+        os.close(write)
+        with os.fdopen(read) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
 
     def stop(self):
         self.process.terminate()
