@@ -30,8 +30,17 @@ std::mutex& RangesLock() {
     return lock;
 }
 
+// The empty text and byte set are constants of the runtime itself: they sit in their own ranges from the
+// start, so freeing or resizing one never reaches the heap, whoever registered what.
+const Range kBuiltInEmpties[] = {
+    {reinterpret_cast<const uint8_t*>(kEmptyText), reinterpret_cast<const uint8_t*>(kEmptyText) + sizeof kEmptyText},
+    {reinterpret_cast<const uint8_t*>(&kEmptyBytes), reinterpret_cast<const uint8_t*>(&kEmptyBytes + 1)},
+};
+
 const Range* FindRange(const void* p) {
     auto* b = static_cast<const uint8_t*>(p);
+    for (const Range& r : kBuiltInEmpties)
+        if (b >= r.begin && b < r.end) return &r;
     for (const Range& r : Ranges())
         if (b >= r.begin && b < r.end) return &r;
     return nullptr;

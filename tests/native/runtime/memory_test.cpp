@@ -45,6 +45,24 @@ TEST_F(ConstantRanges, CopyOnWriteOnlyForConstants) {
     MemFree(variable);
 }
 
+// Nobody registers the empties: freeing them must not reach the heap, and resizing copies them out.
+TEST(BuiltInEmpties, FreeDoesNothingAndReallocCopies) {
+    EXPECT_TRUE(InConstantRange(kEmptyText));
+    EXPECT_TRUE(InConstantRange(&kEmptyBytes));
+    MemFree(const_cast<char*>(kEmptyText));
+    MemFree(const_cast<ByteSetHeader*>(&kEmptyBytes));
+    auto* text = static_cast<char*>(MemRealloc(const_cast<char*>(kEmptyText), 8));
+    ASSERT_NE(text, kEmptyText);
+    EXPECT_EQ(text[0], 0);
+    MemFree(text);
+    auto* bytes = static_cast<ByteSetHeader*>(MemRealloc(const_cast<ByteSetHeader*>(&kEmptyBytes), 16));
+    ASSERT_NE(bytes, &kEmptyBytes);
+    EXPECT_EQ(0, std::memcmp(bytes, &kEmptyBytes, sizeof kEmptyBytes));
+    MemFree(bytes);
+    EXPECT_EQ(kEmptyText[0], 0);
+    EXPECT_EQ(kEmptyBytes.length, 0);
+}
+
 TEST(OwnedValues, EmptyResultsAreNull) {
     EXPECT_EQ(NewText("", 0), nullptr);
     EXPECT_EQ(NewText(nullptr), nullptr);
