@@ -10,7 +10,8 @@ namespace app {
 // the start; a text that is a prefix of the other is the smaller. Null counts as the empty text.
 int CompareVersionTexts(const char* a, const char* b);
 
-// The text without leading and trailing spaces, tabs, CR and LF.
+// The text without a leading UTF-8 byte-order mark and without leading and trailing spaces, tabs, CR, LF and
+// full-width spaces (GBK's, or UTF-8's after a byte-order mark).
 std::string TrimVersionText(const char* text);
 
 }  // namespace app
