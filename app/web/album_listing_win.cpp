@@ -15,7 +15,7 @@ namespace {
 
 void ListAlbums() {
     // A listing or a download already runs: its workers share the stage counters, so do not start another.
-    if (WorkRunning()) return;
+    if (TellIfBusy(kListingBusyText)) return;
     Text user = TrimSpaces(TextProperty(form::编辑框1, 8));
     if (user.empty()) {
         ShowMessageBox("请输入Pexo用户名。", 64, "提示");

@@ -13,4 +13,11 @@ void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int32_t extraSt
 // True while a listing or a download runs: a second one must not start then.
 bool WorkRunning();
 
+// While a listing or a download runs, shows the given busy text ("程序正忙，请稍后再…。") and returns true, so that
+// a click that cannot act now is never dropped without a word.
+bool TellIfBusy(const char* busyText);
+
+// The busy text of the two listing commands.
+constexpr const char* kListingBusyText = "程序正忙，请稍后再列出。";
+
 }  // namespace app

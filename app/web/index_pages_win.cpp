@@ -34,6 +34,12 @@ int32_t PageWorker(int32_t) {
 
 bool WorkRunning() { return busy == 1 || DownloadRunning(); }
 
+bool TellIfBusy(const char* busyText) {
+    if (!WorkRunning()) return false;
+    ShowMessageBox(busyText, 64, "提示");
+    return true;
+}
+
 void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int32_t extraSteps, bool keepBusy) {
     pageCount = IndexPageCount(firstPage);
     ResetTextArray(&pageTexts, pageCount);

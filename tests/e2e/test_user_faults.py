@@ -20,11 +20,16 @@ def running(d, control):
     return d.ok("state %s" % control) == "1 0"
 
 
+def told_busy(d, text, stage):
+    """The program answered the last action with its busy box saying text; the box is closed afterwards."""
+    box = d.ok("msgbox 20000")
+    check(box.startswith('"提示" "%s"' % text), "%s: %s" % (stage, box))
+    d.ok("msgbox-press 1")
+
+
 def close_is_refused(d, stage):
     d.ok("close")
-    box = d.ok("msgbox 20000")
-    check(box.startswith('"提示" "程序正忙，请稍后再关闭。"'), "%s: %s" % (stage, box))
-    d.ok("msgbox-press 1")
+    told_busy(d, "程序正忙，请稍后再关闭。", stage)
 
 
 def holds_the_album(s, album, folder):
@@ -53,6 +58,7 @@ def clicks_on_every_control_while_listing(artefacts):
         # Enter in the user-name box would list albums; another album chosen; the grid clicked, wheeled and
         # right-clicked (no menu while listing); closing refused.
         d.ok("key %s enter" % EDIT)
+        told_busy(d, "程序正忙，请稍后再列出。", "Enter during the listing")
         d.ok("type %s %s" % (EDIT, q("x")))
         d.ok("combo-select %s %s" % (COMBO, q("旅行(50)")))
         d.ok("click %s 80 80" % CONTAINER)
@@ -94,16 +100,19 @@ def clicks_on_every_control_while_downloading(artefacts):
         d.ok("folder-ok")
         for button in (LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL):
             check(d.ok("state %s" % button) == "1 0", "%s is disabled during the download" % button)
-        # 按钮1 stays enabled but lists nothing while pictures download; Enter neither.
+        # 按钮1 stays enabled but lists nothing while pictures download, and says why; Enter too.
         items = d.ok("combo-items %s" % COMBO)
         d.press(LIST_ALBUMS)
+        told_busy(d, "程序正忙，请稍后再列出。", "按钮1 during the download")
         d.ok("key %s enter" % EDIT)
+        told_busy(d, "程序正忙，请稍后再列出。", "Enter during the download")
         # The menu works during a download: unticking everything does not shrink the running download, and
-        # 刷新 does not relist under it.
+        # 刷新 does not relist under it but says why.
         d.ok("rclick %s 5 5" % CONTAINER)
         d.ok("menu-pick %s" % q("全不选"))
         d.ok("rclick %s 5 5" % CONTAINER)
         d.ok("menu-pick %s" % q("刷新"))
+        told_busy(d, "程序正忙，请稍后再刷新。", "刷新 during the download")
         tick(d, 1, 2)
         d.ok("wheel %s -360" % SCROLL)
         close_is_refused(d, "download")
