@@ -95,7 +95,8 @@ enum ShellIndex : int32_t {
     kShellCommandCount = 2,
 };
 extern const CommandEntry kShellCommands[kShellCommandCount];
-void BrowseForFolder(Value* result, int32_t argc, Value* args);  // (title, include files (opt)) -> path text
+// (title, include files (opt), start folder (opt): selected and opened when the browser shows) -> path text
+void BrowseForFolder(Value* result, int32_t argc, Value* args);
 // (link file, target, description (opt), arguments (opt), working directory (opt)) -> boolean
 void CreateShortcut(Value* result, int32_t argc, Value* args);
 

@@ -88,6 +88,17 @@ std::wstring ToWide(const std::string& ansi) {
     return wide;
 }
 
+// Once the folder browser is up, selects the start folder and opens it in the tree, so that OK alone
+// chooses it again. A folder that no longer exists leaves the browser at the top of the tree.
+int CALLBACK SelectStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message != BFFM_INITIALIZED || !data) return 0;
+    auto* start = reinterpret_cast<const std::string*>(data);
+    std::wstring wide = ToWide(*start);
+    SendMessageW(dialog, BFFM_SETEXPANDED, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start->c_str()));
+    return 0;
+}
+
 }  // namespace
 
 void BrowseForFolder(Value* result, int32_t argc, Value* args) {
@@ -98,6 +109,12 @@ void BrowseForFolder(Value* result, int32_t argc, Value* args) {
     info.hwndOwner = owner;
     info.lpszTitle = ArgText(argc, args, 0);
     info.ulFlags = kBrowseEditBox | (ArgBool(argc, args, 1) ? kBrowseIncludeFiles : 0);
+    std::string start = ArgOmitted(argc, args, 2) ? std::string() : std::string(ArgText(argc, args, 2));
+    if (start.size() > 3 && start.back() == '\\') start.pop_back();  // "D:\\pictures\\" as "D:\\pictures"
+    if (!start.empty()) {
+        info.lpfn = &SelectStartFolder;
+        info.lParam = reinterpret_cast<LPARAM>(&start);
+    }
 
     LPITEMIDLIST item;
     {

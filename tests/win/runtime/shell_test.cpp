@@ -178,6 +178,28 @@ TEST_F(TopLevelWindows, BrowseForFolderGivesTheChosenFolderWhileOtherWindowsAreD
     EXPECT_FALSE(IsWindowEnabled(disabled));
 }
 
+// OK alone, without touching the tree, chooses the start folder: the browser opened with it selected, also
+// three levels down in a folder the tree had not opened. The application passes its last folder with the
+// backslash it adds.
+TEST_F(TopLevelWindows, BrowseForFolderStartsAtTheGivenFolder) {
+    char windowsDir[MAX_PATH], temp[MAX_PATH];
+    GetWindowsDirectoryA(windowsDir, MAX_PATH);
+    GetTempPathA(MAX_PATH, temp);
+    std::string top = std::string(temp) + "pexo-browse-" + std::to_string(GetCurrentProcessId());
+    std::string deep = top + "\\相册\\b";
+    for (const std::string& dir : {top, top + "\\相册", deep}) CreateDirectoryA(dir.c_str(), nullptr);
+    for (std::string start : {std::string(windowsDir), deep + "\\"}) {
+        std::thread driver([] {
+            if (HWND dialog = WaitForDialog()) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        Text path = TextResult(CallLibrary(kShellCommands[kBrowseForFolder].fn, "选择保存目录", false, start.c_str()));
+        driver.join();
+        std::string expected = start.back() == '\\' ? start.substr(0, start.size() - 1) : start;
+        EXPECT_TRUE(SameText(path.str(), expected)) << start << " -> " << path.str();
+    }
+    for (const std::string& dir : {deep, top + "\\相册", top}) RemoveDirectoryA(dir.c_str());
+}
+
 TEST_F(TopLevelWindows, BrowseForFolderWithFilesAndCancelled) {
     BrowserSeen seen;
     std::thread driver = DriveBrowser(&seen, enabled, "选择文件", IDCANCEL);
