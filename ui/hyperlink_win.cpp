@@ -130,13 +130,9 @@ private:
         HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : DefaultFont());
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, visited_ ? kVisitedColor : hover_ ? kHoverColor : kNormalColor);
-        // Centred; a caption wider than the link (another font stands in for the one asked for) starts at the left
-        // edge, so that its beginning stays readable.
-        SIZE extent = {};
-        GetTextExtentPoint32A(dc, caption_.c_str(), int(caption_.size()), &extent);
-        UINT align = extent.cx > client.right ? DT_LEFT : DT_CENTER;
+        // Centred, also when wider than the link: both ends are clipped alike.
         DrawTextA(dc, caption_.c_str(), int(caption_.size()), &client,
-                  align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                  DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         SelectObject(dc, oldFont);
         EndPaint(hwnd_, &ps);
     }
@@ -144,9 +140,11 @@ private:
     void Open() {
         auto shown = reinterpret_cast<INT_PTR>(
             ShellExecuteA(nullptr, "open", address_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-        if (shown <= 32) OpenWithHtmlCommand(address_);
-        visited_ = true;
-        Repaint();
+        // Black tells the person the page was opened, so only an open that succeeded turns the link black.
+        if (shown > 32 || OpenWithHtmlCommand(address_)) {
+            visited_ = true;
+            Repaint();
+        }
     }
 
     std::string caption_;
