@@ -1,6 +1,7 @@
 // Base names, safe names and numbered names of downloaded pictures.
 #include "app/browser/download_names.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -44,7 +45,54 @@ std::string MakeSafe(const std::string& raw) {
     return name;
 }
 
+size_t CharLength(const std::string& s, size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    return c >= 0x81 && c <= 0xFE && i + 1 < s.size() && IsTrailByte(s[i + 1]) ? 2 : 1;
+}
+
+// The longest start of s made of whole characters and at most limit bytes long.
+std::string CutAt(const std::string& s, size_t limit) {
+    size_t end = 0;
+    while (end < s.size() && end + CharLength(s, end) <= limit) end += CharLength(s, end);
+    return s.substr(0, end);
+}
+
+void TrimDotsAndSpaces(std::string* s) {
+    while (!s->empty() && (s->back() == '.' || s->back() == ' ')) s->pop_back();
+}
+
+// name cut to at most room bytes (room at least 2), keeping a short extension, never splitting a GBK
+// character and never ending in a dot or space or becoming a device name.
+std::string Shortened(const std::string& name, size_t room) {
+    if (name.size() <= room) return name;
+    size_t dot = name.rfind('.');
+    bool keepExt = dot != std::string::npos && name.size() - dot <= 16 && name.size() - dot <= room / 2;
+    std::string ext = keepExt ? name.substr(dot) : std::string();
+    std::string stem = name.substr(0, name.size() - ext.size());
+    std::string head = CutAt(stem, room - ext.size());
+    TrimDotsAndSpaces(&head);
+    if (head.empty() || IsReservedDeviceName(head + ext)) {
+        // "_" in front keeps a device name from being one; the head gives up a character to make room.
+        head = "_" + CutAt(head, room - ext.size() - 1);
+        TrimDotsAndSpaces(&head);
+    }
+    return head + ext;
+}
+
 }  // namespace
+
+size_t NameRoom(const Text& folder) {
+    size_t used = folder.str().size();
+    return used >= kMaxPathBytes ? 0 : std::min(kMaxNameBytes, kMaxPathBytes - used);
+}
+
+Text FittingName(const Text& base, int32_t dup, size_t room) {
+    Text full = NumberedName(base, dup);
+    if (full.str().size() <= room) return full;
+    size_t number = dup == 0 ? 0 : 2 + std::to_string(dup).size();
+    if (room < number + 2) return Text::Copy("");
+    return NumberedName(Text::Copy(Shortened(base.str(), room - number)), dup);
+}
 
 Text PictureBaseName(const Text& url) {
     std::string address = url.c_str();

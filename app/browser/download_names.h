@@ -17,6 +17,25 @@ Text PictureBaseName(const Text& url);
 // there is no ".": a.jpg -> a(1).jpg, a.b.jpg -> a(1).b.jpg, img -> img(1).
 Text NumberedName(const Text& base, int32_t dup);
 
+// The longest whole path the platform's file calls take (MAX_PATH less its terminating NUL), and the longest
+// name a file system keeps for one file. Bytes of GBK text: a character never takes fewer bytes than UTF-16
+// units, so a name within these limits fits both.
+constexpr size_t kMaxPathBytes = 259;
+constexpr size_t kMaxNameBytes = 255;
+// A download's temporary file: "~" and four hexadecimal digits and ".tmp", beside the picture it becomes.
+constexpr size_t kTempNameBytes = 9;
+
+// Bytes left for a file name in folder (which ends with a backslash): at most kMaxNameBytes, 0 when none.
+size_t NameRoom(const Text& folder);
+
+// The folder takes pictures when every download's temporary file fits in it; names are shortened to fit.
+inline bool FolderTakesPictures(const Text& folder) { return NameRoom(folder) >= kTempNameBytes; }
+
+// The dup-th candidate as NumberedName gives it, shortened when longer than room bytes: the base's end is cut
+// at a character boundary, keeping its extension (a last "." part of up to 16 bytes) and the "(dup)" number,
+// so every candidate of a long base is still distinct and at most room bytes long.
+Text FittingName(const Text& base, int32_t dup, size_t room);
+
 // The folder with one trailing backslash (unchanged when it already ends with one, as a drive root does).
 Text FolderWithBackslash(const Text& folder);
 

@@ -2,6 +2,8 @@
 // known to be complete.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -15,10 +17,14 @@ namespace {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Creates the first free numbered name exclusively; empty when the folder takes no new file.
+// Creates the first free numbered name exclusively, shortened to fit the folder; empty when the folder takes
+// no new file.
 std::string ReserveFreeName(const Text& folder, const Text& base) {
+    size_t room = NameRoom(folder);
     for (int32_t dup = 0; dup < 100000; ++dup) {
-        std::string candidate = std::string(folder.c_str()) + NumberedName(base, dup).c_str();
+        Text name = FittingName(base, dup, room);
+        if (name.empty()) return {};
+        std::string candidate = std::string(folder.c_str()) + name.c_str();
         HANDLE h =
             CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
@@ -28,6 +34,26 @@ std::string ReserveFreeName(const Text& folder, const Text& base) {
         // Taken by a file or a directory: try the next number. Any other failure ends the search.
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && !Exists(candidate)) return {};
+    }
+    return {};
+}
+
+// Creates a free temporary name beside the reserved one: "~" and four hexadecimal digits and ".tmp", which
+// fits wherever a picture fits (see FolderTakesPictures). The platform's own temporary names need 14 bytes
+// more room than the folder leaves in a deep one.
+std::string CreateTempFile(const Text& folder) {
+    static std::atomic<uint32_t> next{GetTickCount()};
+    for (int tries = 0; tries < 0x10000; ++tries) {
+        char name[16];
+        std::snprintf(name, sizeof name, "~%04X.tmp", unsigned(next++ & 0xFFFF));
+        std::string path = std::string(folder.c_str()) + name;
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return path;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && !Exists(path)) return {};
     }
     return {};
 }
@@ -48,15 +74,16 @@ long long FileSize(const std::string& path) {
 
 SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs) {
     SaveOutcome outcome;
-    if (!IsWebAddress(url)) return outcome;
+    if (!IsWebAddress(url) || !FolderTakesPictures(folder)) return outcome;
     std::string reserved = ReserveFreeName(folder, PictureBaseName(url));
     if (reserved.empty()) return outcome;
 
-    char temp[MAX_PATH * 2] = {};
-    if (!GetTempFileNameA(folder.c_str(), "pxo", 0, temp)) {
+    std::string tempPath = CreateTempFile(folder);
+    if (tempPath.empty()) {
         DeleteFileA(reserved.c_str());
         return outcome;
     }
+    const char* temp = tempPath.c_str();
     UrlDownload download = DownloadUrlToFile(url.c_str(), temp, silenceMs);
     if (!download.ended) {  // fell silent: the temporary file goes with the download left behind
         DeleteFileA(reserved.c_str());

@@ -1,6 +1,9 @@
 // Names of downloaded pictures: base names from addresses, safe names, numbered names and the folder rule.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "app/browser/download_names.h"
 
 namespace app {
@@ -55,6 +58,55 @@ TEST(NumberedNames, NumberBeforeTheFirstDotOrAtTheEnd) {
     EXPECT_EQ(Numbered("a.b.jpg", 1), "a(1).b.jpg");
     EXPECT_EQ(Numbered("img", 1), "img(1)");
     EXPECT_EQ(Numbered("img", 12), "img(12)");
+}
+
+std::string Fitting(const std::string& base, int32_t dup, size_t room) {
+    return FittingName(Text::Copy(base), dup, room).str();
+}
+
+TEST(FittingNames, ShortNamesAreUnchanged) {
+    EXPECT_EQ(Fitting("a.jpg", 0, 255), "a.jpg");
+    EXPECT_EQ(Fitting("a.jpg", 3, 8), "a(3).jpg");
+}
+
+TEST(FittingNames, LongNamesKeepTheirExtensionAndNumber) {
+    std::string base = std::string(300, 'x') + ".jpg";
+    EXPECT_EQ(Fitting(base, 0, 255), std::string(251, 'x') + ".jpg");
+    EXPECT_EQ(Fitting(base, 1, 255), std::string(248, 'x') + "(1).jpg");
+    EXPECT_EQ(Fitting(base, 12, 20), std::string(12, 'x') + "(12).jpg");
+    // Every candidate of one long base is distinct and fits.
+    std::set<std::string> seen;
+    for (int32_t dup = 0; dup < 200; ++dup) {
+        std::string name = Fitting(base, dup, 11);
+        EXPECT_LE(name.size(), 11u) << name;
+        EXPECT_TRUE(seen.insert(name).second) << name;
+    }
+    // A name with dots in front of its extension: the number goes before the first dot, as for short names.
+    EXPECT_EQ(Fitting("a.bbbbbbbbbbbbbbbbbbbbbbbbbbbb.jpg", 1, 16), "a(1).bbbbbbb.jpg");
+    // A long "extension" is no extension: the name is simply cut.
+    EXPECT_EQ(Fitting("x." + std::string(40, 'e'), 0, 10), "x.eeeeeeee");
+}
+
+TEST(FittingNames, CutsNeverSplitACharacterNorLeaveADotOrADevice) {
+    // 啊 is B0 A1: cutting after 5 bytes would split the third one.
+    std::string gbk = "\xB0\xA1\xB0\xA1\xB0\xA1\xB0\xA1.jpg";
+    EXPECT_EQ(Fitting(gbk, 0, 9), "\xB0\xA1\xB0\xA1.jpg");
+    EXPECT_EQ(Fitting("ab. . .cdefgh.jpg", 0, 10), "ab.jpg");
+    EXPECT_EQ(Fitting("CON SOLE.jpg", 0, 8), "_CON.jpg");
+    EXPECT_EQ(Fitting("aux" + std::string(20, ' ') + "x", 0, 5), "_aux");
+    // No room for a name with its number: nothing is offered.
+    EXPECT_EQ(Fitting("abc.jpg", 100, 5), "");
+}
+
+TEST(SaveFolder, RoomForNames) {
+    EXPECT_EQ(NameRoom(Text::Copy("C:\\")), kMaxNameBytes);
+    std::string deep = "C:\\" + std::string(240, 'd') + "\\";  // 244 bytes: 15 left of 259
+    EXPECT_EQ(NameRoom(Text::Copy(deep)), 15u);
+    EXPECT_TRUE(FolderTakesPictures(Text::Copy(deep)));
+    std::string deeper = "C:\\" + std::string(250, 'd') + "\\";
+    EXPECT_EQ(NameRoom(Text::Copy(deeper)), 5u);
+    EXPECT_FALSE(FolderTakesPictures(Text::Copy(deeper)));
+    EXPECT_EQ(NameRoom(Text::Copy(std::string(300, 'd'))), 0u);
 }
 
 TEST(SaveFolder, OneTrailingBackslash) {

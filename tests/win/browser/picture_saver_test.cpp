@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <memory>
@@ -171,6 +172,39 @@ TEST_F(PictureSaving, UnsafeNamesAreMadeSafe) {
     SaveOutcome s = Save(server.Url("/pic/CON.jpg?size=big"));
     ASSERT_TRUE(s.saved);
     EXPECT_EQ(s.path.str(), folder_ + "_CON.jpg");
+}
+
+// The deepest folder the platform creates (247 bytes): its temporary files and names still fit, names are cut
+// to fit the whole path keeping their extension and number, and nothing is left besides the pictures.
+TEST_F(PictureSaving, DeepFoldersAndLongNamesAreSavedUnderFittingNames) {
+    HttpTestServer server(&Pictures);
+    std::vector<std::string> levels;
+    std::string deep = folder_;
+    while (deep.size() < 247) {
+        deep += std::string(std::min<size_t>(60, 247 - deep.size()), 'd');
+        ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep.size();
+        levels.push_back(deep);
+        deep += "\\";
+    }
+    ASSERT_EQ(deep.size(), 248u);
+    std::string name = std::string(40, 'n') + ".jpg";
+    SaveOutcome first = SavePicture(Text::Copy(server.Url("/pic/" + name)), Text::Copy(deep));
+    SaveOutcome second = SavePicture(Text::Copy(server.Url("/pic/" + name)), Text::Copy(deep));
+    std::set<std::string> files = testing_support::FilesIn(deep);
+    for (const std::string& f : files) DeleteFileA((deep + f).c_str());
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level) RemoveDirectoryA(level->c_str());
+    ASSERT_TRUE(first.saved);
+    ASSERT_TRUE(second.saved);
+    EXPECT_EQ(first.path.str(), deep + "nnnnnnn.jpg");
+    EXPECT_EQ(second.path.str(), deep + "nnnn(1).jpg");
+    EXPECT_EQ(files, (std::set<std::string>{"nnnnnnn.jpg", "nnnn(1).jpg"}));
+
+    // A name over 255 bytes: cut, with its extension, to what the path leaves.
+    SaveOutcome longName = Save(server.Url("/pic/" + std::string(300, 'L') + ".png"));
+    ASSERT_TRUE(longName.saved);
+    std::string cut = std::string(259 - folder_.size() - 4, 'L') + ".png";
+    EXPECT_EQ(longName.path.str(), folder_ + cut);
+    EXPECT_EQ(Read(cut), "JPEG bytes of /pic/" + std::string(300, 'L') + ".png");
 }
 
 TEST_F(PictureSaving, ParallelSavesOfOneNameEachGetTheirOwnFile) {
