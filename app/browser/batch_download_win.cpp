@@ -3,12 +3,14 @@
 // and how many failed.
 #include <atomic>
 #include <initializer_list>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "app/browser/batch_download.h"
 #include "app/browser/download_names.h"
 #include "app/browser/picture_saver.h"
+#include "app/browser/thumbnail_grid.h"
 #include "app/main_window_access.h"
 #include "app/shell/globals.h"
 #include "app/shell/handler_table.h"
@@ -23,6 +25,8 @@ namespace {
 std::atomic<bool> downloading{false};
 std::atomic<int32_t> savedPictures{0};
 std::atomic<int32_t> failedPictures{0};
+std::mutex failuresLock;
+std::vector<int32_t> failures;  // the pictures (1-based) that failed in the running download
 
 using ClickHandler = rt::Value (*)(int32_t, rt::Value*);
 ClickHandler deferredClick = nullptr;
@@ -56,7 +60,13 @@ int32_t DownloadWorker(int32_t) {
             }
             folder = Text::Copy(saveFolder);
         }
-        (SavePicture(url, folder).saved ? savedPictures : failedPictures)++;
+        if (SavePicture(url, folder).saved) {
+            ++savedPictures;
+        } else {
+            ++failedPictures;
+            std::lock_guard<std::mutex> hold(failuresLock);
+            failures.push_back(IntAt(downloadList, j));
+        }
         AdvanceProgress();
     }
     return FinishWorker();
@@ -66,21 +76,49 @@ void SetDownloadButtonsEnabled(bool enabled) {
     for (uint32_t id : {form::按钮2, form::按钮3, form::按钮4}) SetBoolProperty(id, 6, !enabled);
 }
 
+// Each picture of the finished download shows whether it failed. After failures exactly the failed pictures
+// are ticked, so that 下载选中图片 retries them; a download without failures leaves the ticks alone.
+void ShowFailuresInGrid() {
+    int32_t cells = CountOf(checkControls);
+    std::vector<bool> failed(size_t(cells) + 1, false);
+    for (int32_t picture : failures)
+        if (picture >= 1 && picture <= cells) failed[size_t(picture)] = true;
+    for (int32_t j = 1; j <= CountOf(downloadList); ++j) {
+        int32_t picture = IntAt(downloadList, j);
+        if (picture < 1 || picture > cells) continue;
+        if (failed[size_t(picture)] || CellMarkedFailed(picture)) SetCellCaption(picture, failed[size_t(picture)]);
+    }
+    if (failures.empty()) return;
+    for (int32_t i = 1; i <= cells; ++i) SetBoolProperty(ControlAt(checkControls, i), 18, failed[size_t(i)]);
+}
+
 void DownloadPictures() {
     downloading = true;
     SetDownloadButtonsEnabled(false);
     SetIntProperty(form::进度条1, 12, CountOf(downloadList));
-    Text folder = rt::TextResult(rt::CallLibrary(&rt::BrowseForFolder, "选择保存路径"));
-    if (!folder.empty()) {
+    // The browser opens at the folder chosen last, so that saving album after album into one folder is OK alone.
+    Text folder = rt::TextResult(rt::CallLibrary(&rt::BrowseForFolder, "选择保存路径", false, saveFolder));
+    bool chosen = !folder.empty();
+    bool deep = chosen && !FolderTakesPictures(FolderWithBackslash(folder));
+    if (chosen) {
         rt::MemFree(saveFolder);
         saveFolder = folder.release();
+    }
+    if (deep) {
+        // Said once for the folder, not as every picture failing in it.
+        downloading = false;
+        ShowMessageBox("保存路径太长，请选择较短的路径！", 64, "提示");
+    } else if (chosen) {
         savedPictures = 0;
         failedPictures = 0;
+        failures.clear();
         RunWorkerStage(&DownloadWorker);
+        ShowFailuresInGrid();
         downloading = false;
         Text report = failedPictures == 0 ? Concat("已成功下载", ToText(savedPictures.load()), "张图片。")
                                           : Concat("已成功下载", ToText(savedPictures.load()), "张图片，",
-                                                   ToText(failedPictures.load()), "张下载失败。");
+                                                   ToText(failedPictures.load()), "张下载失败。\n",
+                                                   "下载失败的图片已勾选并标记[失败]，点击“下载选中图片”可以重试。");
         ShowMessageBox(report.c_str(), 64, "提示");
     } else {
         downloading = false;

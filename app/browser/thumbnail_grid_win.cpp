@@ -2,6 +2,7 @@
 // scrolling by moving the containers, the highlight frame, the 选择 menu and its commands.
 #include "app/browser/batch_download.h"
 #include "app/browser/grid_layout.h"
+#include "app/browser/thumbnail_grid.h"
 #include "app/main_window_access.h"
 #include "app/shell/globals.h"
 #include "app/shell/handler_table.h"
@@ -110,7 +111,7 @@ void BuildGrid(int32_t cells) {
         SetIntProperty(thumb, kTop, place.top);
         SetIntProperty(check, kLeft, place.left);
         SetIntProperty(check, kTop, place.top + kCheckBoxOffset);
-        SetTextProperty(check, kCheckCaption, Concat("(", ToText(i), ")", TextAt(pictureNames, i)).c_str());
+        SetCellCaption(i, false);
         SetBoolProperty(thumb, kVisible, true);
         SetBoolProperty(check, kVisible, true);
         AdvanceProgress();
@@ -220,17 +221,27 @@ void StartListing() {
 
 }  // namespace
 
+constexpr const char* kFailedMark = "[失败]";
+
+void SetCellCaption(int32_t picture, bool failed) {
+    SetTextProperty(
+        ControlAt(checkControls, picture), kCheckCaption,
+        Concat("(", ToText(picture), ")", failed ? kFailedMark : "", TextAt(pictureNames, picture)).c_str());
+}
+
+bool CellMarkedFailed(int32_t picture) {
+    Text caption = TextProperty(ControlAt(checkControls, picture), kCheckCaption);
+    Text marked = Concat("(", ToText(picture), ")", kFailedMark);
+    return caption.str().compare(0, marked.str().size(), marked.str()) == 0;
+}
+
 rt::Value OnListPicturesClicked(int32_t, rt::Value*) {
-    if (!WorkRunning()) StartListing();
+    if (!TellIfBusy(kListingBusyText)) StartListing();
     return {};
 }
 
 rt::Value OnRefresh(int32_t, rt::Value*) {
-    if (busy == 1) {
-        ShowMessageBox("程序正忙，请稍后再刷新。", 64, "提示");
-        return {};
-    }
-    if (!WorkRunning()) StartListing();
+    if (!TellIfBusy("程序正忙，请稍后再刷新。")) StartListing();
     return {};
 }
 

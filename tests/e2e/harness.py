@@ -98,6 +98,12 @@ def check(condition, message):
         raise Failure(message)
 
 
+def box_says(box, text, title="提示"):
+    """True when a message box, as the driver's msgbox quotes it, has the title and starts with the lines of
+    text (the report of a download with failures has a second line)."""
+    return box.startswith('"%s" "%s"' % (title, text)) or box.startswith('"%s" "%s\\n' % (title, text))
+
+
 class Service:
     """The demo album service on a free port."""
 

@@ -5,7 +5,7 @@ import hashlib
 import os
 import time
 
-from harness import check, open_fds, private_mib, q, to_windows_path
+from harness import box_says, check, open_fds, private_mib, q, to_windows_path
 
 EDIT, LIST_ALBUMS, COMBO, LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL = (
     "0x0047", "0x004a", "0x004b", "0x004c", "0x004d", "0x004e")
@@ -73,5 +73,5 @@ def one_round(session, pictures, folder, digests, timeout_ms=900000):
         len(names), len(got & digests)))
     failed = pictures - len(names)
     expected = "已成功下载%d张图片。" % pictures if not failed else "已成功下载%d张图片，%d张下载失败。" % (len(names), failed)
-    check(box.startswith('"提示" "%s"' % expected), "%s, %d files" % (box, len(names)))
+    check(box_says(box, expected), "%s, %d files" % (box, len(names)))
     return {"list_s": listed, "download_s": downloaded, "peak_mib": peak, "failed": failed}

@@ -6,7 +6,7 @@ import sys
 import tempfile
 import time
 
-from harness import Session, check, q, run_tests, to_windows_path
+from harness import Session, box_says, check, q, run_tests, to_windows_path
 from test_listing import (CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, LIST_PICTURES, list_album, listed_demo)
 
 
@@ -17,13 +17,15 @@ def tick(d, *numbers):
 
 
 def download(d, button, folder, expect):
+    """Downloads into folder; with folder None, OK alone takes the folder the browser opened with."""
     d.press(button)
     d.ok("folder 60000")
-    d.ok("folder-choose %s" % q(to_windows_path(folder)))
+    if folder is not None:
+        d.ok("folder-choose %s" % q(to_windows_path(folder)))
     d.ok("folder-ok")
     box = d.ok("msgbox 300000")
     d.ok("msgbox-press 1")
-    check(box.startswith('"提示" "%s"' % expect), "report %s, expected %s" % (box, expect))
+    check(box_says(box, expect), "report %s, expected %s" % (box, expect))
     d.ok("wait-enabled %s 30000" % button)
 
 
@@ -55,11 +57,20 @@ def selection_is_saved_exactly(artefacts):
         album = pictures_of(s.service.manifest(), 1005)
         expected = {os.path.basename(album[n]["full"]): album[n]["sha256"] for n in (3, 7, 12)}
         check(digests(target) == expected, "files %s" % sorted(digests(target)))
-        # The same selection twice more: numbered names, nothing overwritten.
-        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。")
-        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。")
+        # The same selection twice more, pressing only OK in the browser, which opens at the last folder:
+        # numbered names in the same folder, nothing overwritten.
+        download(d, DOWNLOAD_CHECKED, None, "已成功下载3张图片。")
+        download(d, DOWNLOAD_CHECKED, None, "已成功下载3张图片。")
         names = sorted(os.listdir(target))
         check(len(names) == 9 and "IMG_0003(1).jpg" in names and "IMG_0003(2).jpg" in names, names)
+        # Cancelling still chooses nothing.
+        d.press(DOWNLOAD_CHECKED)
+        d.ok("folder 60000")
+        d.ok("folder-cancel")
+        box = d.ok("msgbox 20000")
+        d.ok("msgbox-press 1")
+        check(box.startswith('"提示" "没有选择保存路径！"'), box)
+        check(len(os.listdir(target)) == 9, "cancelling saved nothing")
     finally:
         s.close()
         shutil.rmtree(target, ignore_errors=True)
@@ -90,6 +101,36 @@ def failures_are_reported_and_leave_no_file(artefacts):
     finally:
         s.close()
         shutil.rmtree(target, ignore_errors=True)
+
+
+def failed_pictures_are_ticked_for_a_retry(artefacts):
+    """Three pictures fail once each (two error statuses and a cut body; a reset the platform retries by itself):
+    after downloading all, exactly those three are ticked, whatever was ticked before, so 下载选中图片 saves just
+    them; a download without failures then leaves the ticks as they are."""
+    failing = {4: "once+500", 17: "once+404", 33: "once+cut"}
+    faults = []
+    for number, kind in failing.items():
+        faults += ["--fault", "%s=/pic/1005/IMG_%04d.jpg" % (kind, number)]
+    s = Session(*faults, artefacts=artefacts)
+    target, retry, again = folder(), folder(), folder()
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album(d, "旅行(50)")
+        tick(d, 1, 2)
+        download(d, DOWNLOAD_ALL, target, "已成功下载47张图片，3张下载失败。\\n"
+                 "下载失败的图片已勾选并标记[失败]，点击“下载选中图片”可以重试。")
+        only_the_failed_pictures_are_missing(s, target, tuple(failing))
+        album = pictures_of(s.service.manifest(), 1005)
+        expected = {os.path.basename(album[n]["full"]): album[n]["sha256"] for n in failing}
+        download(d, DOWNLOAD_CHECKED, retry, "已成功下载3张图片。")
+        check(digests(retry) == expected, "the retry saved %s" % sorted(digests(retry)))
+        download(d, DOWNLOAD_CHECKED, again, "已成功下载3张图片。")
+        check(digests(again) == expected, "the ticks stayed: %s" % sorted(digests(again)))
+    finally:
+        s.close()
+        for path in (target, retry, again):
+            shutil.rmtree(path, ignore_errors=True)
 
 
 def hung_reset_and_trickling_pictures(artefacts):
@@ -152,6 +193,17 @@ def refusals_and_cancel(artefacts):
         check(box.startswith('"提示" "没有选择保存路径！"'), box)
         for button in (LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL):
             d.ok("wait-enabled %s 10000" % button)
+        # A folder so deep that no picture's name fits beside it (255 of the 259 bytes a path may take): said
+        # once, and nothing is written.
+        deep = folder()
+        path = deep
+        while len(to_windows_path(path)) < 255:
+            path = os.path.join(path, "d" * min(60, 255 - len(to_windows_path(path)) - 1))
+        os.makedirs(path)
+        check(len(to_windows_path(path)) == 255, to_windows_path(path))
+        download(d, DOWNLOAD_ALL, path, "保存路径太长，请选择较短的路径！")
+        check(os.listdir(path) == [], "nothing was written: %s" % os.listdir(path))
+        shutil.rmtree(deep, ignore_errors=True)
     finally:
         s.close()
 
@@ -160,6 +212,7 @@ if __name__ == "__main__":
     sys.exit(1 if run_tests([
         ("SelectionIsSavedExactly", selection_is_saved_exactly),
         ("FailuresAreReportedAndLeaveNoFile", failures_are_reported_and_leave_no_file),
+        ("FailedPicturesAreTickedForARetry", failed_pictures_are_ticked_for_a_retry),
         ("HungResetAndTricklingPictures", hung_reset_and_trickling_pictures),
         ("SameBaseNamesAndUnsafeNamesAreAllKept", same_base_names_and_unsafe_names_are_all_kept),
         ("RefusalsAndCancel", refusals_and_cancel),

@@ -57,6 +57,10 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
     if (equals == std::string_view::npos || equals + 1 == text.size()) return std::nullopt;
     std::string_view kind = text.substr(0, equals);
     FaultRule rule;
+    if (kind.substr(0, 5) == "once+") {
+        rule.once = true;
+        kind.remove_prefix(5);
+    }
     rule.pattern = text.substr(equals + 1);
     std::string_view argument;
     if (size_t colon = kind.find(':'); colon != std::string_view::npos) {
@@ -280,8 +284,12 @@ Resource Server::Lookup(const Target& target, const Request& request) const {
 }
 
 const FaultRule* Server::FindFault(std::string_view text) const {
-    for (const FaultRule& rule : options_.faults)
-        if (GlobMatch(rule.pattern, text)) return &rule;
+    for (const FaultRule& rule : options_.faults) {
+        if (!GlobMatch(rule.pattern, text)) continue;
+        if (!rule.once) return &rule;
+        std::lock_guard<std::mutex> lock(onceMutex_);
+        if (onceDone_.insert({&rule, std::string(text)}).second) return &rule;
+    }
     return nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -33,9 +34,11 @@ struct FaultRule {
     FaultKind kind = FaultKind::kStatus;
     int value = 0;
     std::string pattern;  // glob over the decoded path and query
+    bool once = false;    // only the first request for each matching path and query misbehaves
 };
 
-// "KIND=GLOB" with KIND one of: a status code 100..599, reset, hang, cut, trickle, trickle:MS, delay:MS.
+// "KIND=GLOB" with KIND one of: a status code 100..599, reset, hang, cut, trickle, trickle:MS, delay:MS;
+// "once+KIND=GLOB" misbehaves on the first request for each matching path and query only.
 std::optional<FaultRule> ParseFaultRule(std::string_view text);
 
 // A file served at a path in place of the generated content.
@@ -103,6 +106,8 @@ private:
     int idleWorkers_ = 0;                                // waiting workers not yet promised a connection
     unsigned long nextConnectionId_ = 0;
     std::mutex logMutex_;
+    mutable std::mutex onceMutex_;
+    mutable std::set<std::pair<const FaultRule*, std::string>> onceDone_;  // (once rule, path) already failed
     unsigned long requestCount_ = 0;
 };
 

@@ -204,6 +204,20 @@ TEST_F(AlbumServer, StatusFaultsMatchPathsAndTheFirstRuleWins) {
     EXPECT_EQ(client.Get("/pexo.txt").status, 200);  // the connection outlives the errors
 }
 
+TEST_F(AlbumServer, OnceFaultsMisbehaveOnTheFirstRequestForEachPathOnly) {
+    ServerOptions options;
+    options.faults = {*ParseFaultRule("once+500=/pic/1005/*"), *ParseFaultRule("404=/pic/1005/IMG_0002.jpg")};
+    Start(options);
+    Client client(port());
+    EXPECT_EQ(client.Get("/pic/1005/IMG_0001.jpg").status, 500);
+    EXPECT_EQ(client.Get("/pic/1005/IMG_0003.jpg").status, 500);
+    EXPECT_EQ(client.Get("/pic/1005/IMG_0001.jpg").status, 200);
+    EXPECT_EQ(client.Get("/pic/1005/IMG_0001.jpg").status, 200);
+    // Once spent, the path falls through to the next rule.
+    EXPECT_EQ(client.Get("/pic/1005/IMG_0002.jpg").status, 500);
+    EXPECT_EQ(client.Get("/pic/1005/IMG_0002.jpg").status, 404);
+}
+
 TEST_F(AlbumServer, ResetCutAndHangFaults) {
     ServerOptions options;
     options.faults = {*ParseFaultRule("reset=/pexo.txt"), *ParseFaultRule("cut=/demo/album"),
