@@ -35,7 +35,7 @@ enable_testing()
 file(GLOB_RECURSE win_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/win/*.cpp")
 add_executable(win_tests ${win_tests_src})
 target_include_directories(win_tests SYSTEM PRIVATE "${PEXO_GTEST}/include")
-target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a" ws2_32 psapi)
+target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a" ws2_32 psapi version)
 add_test(NAME win_tests COMMAND win_tests)
 
 foreach(sub IN ITEMS skin tools/ui-driver app/shell)
@@ -50,7 +50,21 @@ if(TARGET pexo_skin_data)
     target_link_libraries(pexo_app PUBLIC pexo_skin_data)
     target_compile_definitions(pexo_app PRIVATE PEXO_HAVE_SKIN_DATA=1)
 endif()
-add_executable(pexo WIN32 "${CMAKE_SOURCE_DIR}/app/shell/pexo_main_win.cpp")
+# The program's resources: the icon is drawn at build time by a script, the resource script gets its paths.
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(pexo_resources "${CMAKE_SOURCE_DIR}/app/shell/resources")
+add_custom_command(OUTPUT "${CMAKE_BINARY_DIR}/pexo.ico"
+                   COMMAND Python3::Interpreter "${pexo_resources}/draw_icon.py" "${CMAKE_BINARY_DIR}/pexo.ico"
+                   DEPENDS "${pexo_resources}/draw_icon.py")
+set(PEXO_ICON "${CMAKE_BINARY_DIR}/pexo.ico")
+set(PEXO_MANIFEST "${pexo_resources}/pexo.manifest")
+configure_file("${pexo_resources}/pexo.rc.in" "${CMAKE_BINARY_DIR}/pexo.rc" @ONLY)
+set_source_files_properties("${CMAKE_BINARY_DIR}/pexo.rc" PROPERTIES
+                            OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/pexo.ico;${PEXO_MANIFEST}")
+add_executable(pexo WIN32 "${CMAKE_SOURCE_DIR}/app/shell/pexo_main_win.cpp" "${CMAKE_BINARY_DIR}/pexo.rc"
+                    "${CMAKE_BINARY_DIR}/pexo.ico")
+add_dependencies(win_tests pexo)  # the resource tests read the built program
 target_link_libraries(pexo PRIVATE pexo_app pexo_runtime)
 
 # Windows benchmarks (bench/*_win.cpp), each its own program.

@@ -73,16 +73,26 @@ void Control::RegisterClasses() {
     registered = true;
     INITCOMMONCONTROLSEX common = {sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&common);
+    // Windows show the program's icon (resource 1) in their caption, the task bar and Alt+Tab; a program
+    // without one gets the system's.
+    HINSTANCE program = GetModuleHandleA(nullptr);
+    auto programIcon = [&](int side) {
+        HANDLE icon = LoadImageA(program, MAKEINTRESOURCEA(1), IMAGE_ICON, side, side, LR_DEFAULTCOLOR);
+        return icon ? static_cast<HICON>(icon) : LoadIcon(nullptr, IDI_APPLICATION);
+    };
     for (const char* name : {"PexoWindow", "PexoShapeBox", "PexoDrawPanel", "PexoHyperLinker", "PexoPicBtn"}) {
-        WNDCLASSA wc = {};
+        bool window = std::string(name) == "PexoWindow";
+        WNDCLASSEXA wc = {};
+        wc.cbSize = sizeof wc;
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = ControlWindowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hInstance = program;
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-        wc.hIcon = std::string(name) == "PexoWindow" ? LoadIcon(nullptr, IDI_APPLICATION) : nullptr;
+        wc.hIcon = window ? programIcon(GetSystemMetrics(SM_CXICON)) : nullptr;
+        wc.hIconSm = window ? programIcon(GetSystemMetrics(SM_CXSMICON)) : nullptr;
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = name;
-        RegisterClassA(&wc);
+        RegisterClassExA(&wc);
     }
 }
 
