@@ -4,6 +4,7 @@
 
 #include "runtime/args.h"
 #include "runtime/library_commands.h"
+#include "runtime/library_rules.h"
 
 namespace rt {
 
@@ -12,6 +13,7 @@ const char kDefaultWebAddress[] = "http://www.baidu.com/";
 void OpenWebPage(Value*, int32_t argc, Value* args) {
     const char* address = ArgText(argc, args, 0);
     if (!*address) address = kDefaultWebAddress;
+    if (!IsWebPageAddress(address)) return;  // not a web page: nothing is opened, as when opening fails
     HWND owner = FindWindowA(nullptr, "Microsoft Internet Explorer");
     ShellExecuteA(owner, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }

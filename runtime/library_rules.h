@@ -25,6 +25,13 @@ bool SplitUrl(const std::string& url, UrlParts* parts);
 // missing or not positive.
 int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength);
 
+// Addresses the program hands to the shell must be web pages: the shell runs whatever it is given, so a
+// file:, UNC or protocol-handler address from a server (or whoever sits between) would run a program. Only
+// http:// and https:// addresses (any letter case) of printable ASCII (0x21-0x7E) and at most
+// kMaxShellAddressBytes bytes, with something after the "//", pass.
+constexpr size_t kMaxShellAddressBytes = 2048;
+bool IsWebPageAddress(const char* address);
+
 // The file a shortcut is saved under: the name as given when its file part has an extension (a "."),
 // otherwise the name followed by ".lnk". The file part follows the last "\" or "/" that is not a GBK trail byte.
 std::string ShortcutFileName(const std::string& name);

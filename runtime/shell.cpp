@@ -1,7 +1,32 @@
-// The shell library's platform-free rule: the file name a shortcut is saved under.
+// The shell library's platform-free rules: the file name a shortcut is saved under, and which addresses may
+// be handed to the shell.
+#include <cctype>
+#include <cstring>
+
 #include "runtime/library_rules.h"
 
 namespace rt {
+
+namespace {
+
+bool StartsWithInAnyCase(const char* text, const char* start) {
+    for (; *start; ++text, ++start)
+        if (std::tolower(static_cast<unsigned char>(*text)) != *start) return false;
+    return true;
+}
+
+}  // namespace
+
+bool IsWebPageAddress(const char* address) {
+    if (!address) return false;
+    size_t length = std::strlen(address);
+    size_t scheme = StartsWithInAnyCase(address, "http://") ? 7 : StartsWithInAnyCase(address, "https://") ? 8 : 0;
+    if (scheme == 0 || length <= scheme || length > kMaxShellAddressBytes) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(address[i]) < 0x21 || static_cast<unsigned char>(address[i]) > 0x7E)
+            return false;
+    return true;
+}
 
 std::string ShortcutFileName(const std::string& name) {
     size_t filePart = 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "runtime/library_rules.h"
 #include "ui/control_types.h"
 
 namespace ui {
@@ -138,6 +139,7 @@ private:
     }
 
     void Open() {
+        if (!rt::IsWebPageAddress(address_.c_str())) return;  // the shell would run other targets
         auto shown = reinterpret_cast<INT_PTR>(
             ShellExecuteA(nullptr, "open", address_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
         // Black tells the person the page was opened, so only an open that succeeded turns the link black.

@@ -66,6 +66,20 @@ TEST(ReadBufferSize, LengthPlusOneCappedOrTheDefault) {
     EXPECT_EQ(ReadBufferSize(false, 500), 10240);
 }
 
+TEST(WebPageAddresses, OnlyHttpAndHttpsOfPrintableAsciiReachTheShell) {
+    EXPECT_TRUE(IsWebPageAddress("http://127.0.0.1:9/new-version"));
+    EXPECT_TRUE(IsWebPageAddress("HTTPS://example.com/a?b=c#d"));
+    for (const char* refused : std::initializer_list<const char*>{
+             "file:///C:/Windows/notepad.exe", "\\\\server\\share\\setup.exe", "C:\\x.exe",
+             "search-ms:query=x&crumb=location:\\\\evil\\s", "ftp://host/x", "mailto:a@b", "javascript:alert(1)",
+             "http://", "https:", " http://a/", "http://a/b c", "http://a/\r\nX", "http://a/\x7F", "http://a/\xB0\xA1",
+             "", nullptr})
+        EXPECT_FALSE(IsWebPageAddress(refused)) << (refused ? refused : "null");
+    std::string longest = "http://a/" + std::string(kMaxShellAddressBytes - 9, 'x');
+    EXPECT_TRUE(IsWebPageAddress(longest.c_str()));
+    EXPECT_FALSE(IsWebPageAddress((longest + "x").c_str()));
+}
+
 TEST(ShortcutFileName, AddsLnkOnlyWhenTheFileHasNoExtension) {
     EXPECT_EQ(ShortcutFileName("C:\\Desk\\Pexo"), "C:\\Desk\\Pexo.lnk");
     EXPECT_EQ(ShortcutFileName("C:\\Desk\\Pexo.lnk"), "C:\\Desk\\Pexo.lnk");

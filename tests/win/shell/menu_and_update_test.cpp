@@ -63,10 +63,11 @@ bool MenuItemVisible(uint32_t item) { return rt::ReadProperty(kMainWindowId, ite
 CHILD_SCENARIO("update-check") {
     // A copy: setting another variable below may move the environment that getenv points into.
     const std::string version = std::getenv("PEXO_TEST_VERSION") ? std::getenv("PEXO_TEST_VERSION") : "";
-    testing_support::HttpTestServer server([version](const testing_support::ReceivedRequest& r) {
+    const std::string address =
+        std::getenv("PEXO_TEST_ADDRESS") ? std::getenv("PEXO_TEST_ADDRESS") : "http://127.0.0.1:9/new-version";
+    testing_support::HttpTestServer server([version, address](const testing_support::ReceivedRequest& r) {
         testing_support::Reply reply;
-        reply.body =
-            r.requestLine.find("/pexoxiazai.txt") != std::string::npos ? "http://127.0.0.1:9/new-version" : version;
+        reply.body = r.requestLine.find("/pexoxiazai.txt") != std::string::npos ? address : version;
         return reply;
     });
     _putenv_s("PEXO_UPDATE_ROOT", server.Url("").c_str());  // the program reads it with getenv
@@ -152,6 +153,7 @@ protected:
     void TearDown() override {
         ProgramCopy::TearDown();
         SetEnvironmentVariableA("PEXO_TEST_VERSION", nullptr);
+        SetEnvironmentVariableA("PEXO_TEST_ADDRESS", nullptr);
     }
     std::string UpdateCheck(const char* serverVersion) {
         SetEnvironmentVariableA("PEXO_TEST_VERSION", serverVersion);
@@ -178,6 +180,19 @@ TEST_F(MenuOfTheProgram, NewerVersionAsksAndYesOpensTheDownloadPage) {
     std::string out = UpdateCheck("V1.1");
     EXPECT_NE(out.find("box=有新版本|您当前版本：V1.0当前服务器版本：V1.1是否升级？|yes-no"), std::string::npos) << out;
     EXPECT_NE(out.find("opened=http://127.0.0.1:9/new-version"), std::string::npos) << out;
+}
+
+// Whoever plays the update server chooses what the shell is asked to open: only web pages are. Wine hands
+// these two schemes to its browser launcher too, which would record them.
+TEST_F(MenuOfTheProgram, DownloadAddressesOtherThanWebPagesAreNotOpened) {
+    for (const char* address : {"ftp://127.0.0.1:9/new-version", "mailto:update@127.0.0.1"}) {
+        SetEnvironmentVariableA("PEXO_TEST_ADDRESS", address);
+        std::string out = UpdateCheck("V1.1");
+        EXPECT_NE(out.find("box=有新版本|"), std::string::npos) << out;
+        size_t opened = out.find("opened=");
+        ASSERT_NE(opened, std::string::npos) << out;
+        EXPECT_EQ(out.substr(opened + 7, out.find_first_of("\r\n", opened) - opened - 7), "") << address;
+    }
 }
 
 TEST_F(MenuOfTheProgram, EmptyServerVersionShowsNothing) {
