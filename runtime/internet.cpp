@@ -42,8 +42,15 @@ bool SplitHostPort(const std::string& hostPort, UrlParts* parts) {
 
 }  // namespace
 
+bool IsRequestableAddress(const std::string& address) {
+    for (char c : address)
+        if (static_cast<unsigned char>(c) < 0x21 || c == 0x7F) return false;
+    return true;
+}
+
 bool SplitUrl(const std::string& address, UrlParts* parts) {
     *parts = UrlParts{};
+    if (!IsRequestableAddress(address)) return false;
     std::string url = address.substr(0, address.find('#'));
     size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos) return false;

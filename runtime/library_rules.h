@@ -17,8 +17,13 @@ struct UrlParts {
     bool secure = false;
 };
 
+// An address may be requested only when it holds no byte below 0x21 (control bytes and the space) and no 0x7F:
+// a CR or LF from a page would otherwise end the request line and start headers of the page's choosing.
+bool IsRequestableAddress(const std::string& address);
+
 // Splits the address after cutting it at its first "#". False for an address without "scheme://", a scheme
-// other than http and https, an empty host or a port that is not a number from 1 to 65535.
+// other than http and https, an empty host, a port that is not a number from 1 to 65535, or an address that is
+// not requestable.
 bool SplitUrl(const std::string& url, UrlParts* parts);
 
 // Size of each read of a response body: the Content-Length plus 1, at most 102400; 10240 when the header is

@@ -10,6 +10,7 @@
 #include "app/browser/download_names.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
+#include "runtime/library_rules.h"
 
 namespace app {
 
@@ -58,10 +59,12 @@ std::string CreateTempFile(const Text& folder) {
     return {};
 }
 
-// Only http and https addresses are downloaded. urlmon would also follow ftp:, file: and other schemes in an
-// address that a page supplies, and an ftp: address to a server that never greets waits for good.
+// Only http and https addresses without control bytes or spaces are downloaded. urlmon would also follow
+// ftp:, file: and other schemes in an address that a page supplies, and an ftp: address to a server that never
+// greets waits for good.
 bool IsWebAddress(const Text& url) {
-    return _strnicmp(url.c_str(), "http://", 7) == 0 || _strnicmp(url.c_str(), "https://", 8) == 0;
+    return (_strnicmp(url.c_str(), "http://", 7) == 0 || _strnicmp(url.c_str(), "https://", 8) == 0) &&
+           rt::IsRequestableAddress(url.str());
 }
 
 long long FileSize(const std::string& path) {

@@ -10,6 +10,7 @@
 #include "app/web/http_request.h"
 #include "app/web/http_rules.h"
 #include "runtime/dll_declarations_win.h"
+#include "runtime/library_rules.h"
 
 namespace app {
 
@@ -90,6 +91,7 @@ bool PerformRequest(int32_t stream) {
     SeekFileStart(stream);
     DeleteData(stream, GetFileLength(stream));
 
+    if (!rt::IsRequestableAddress(url.str())) return false;  // a CR or LF would reach the request line
     Text host = UrlHost(url, false), path = UrlPath(url);
     Handles h;
     if (IsBlank(proxy)) {

@@ -355,6 +355,8 @@ def lying_entries_and_bytes(artefacts):
         ("http://127.0.0.1:%d/abpic/1006/%s.jpg" % (port, "a" * 5000), "很长"),
         (thumb(port, 1006, 2), b"\x80\xff\x81"),
         (thumb(port, 1006, 5), b"x\xb0"),
+        # CR LF (which the pattern's "." matches) would end the request line and start a header of the page's.
+        (thumb(port, 1006, 7) + "\r\nX-Evil: 1", "回车"),
     ]
     pages.add(index_page("pictures", pictures, last_link="/demo/album/1002/index/1", tail=b"\xb0"),
               "/demo/album/1002", "/demo/album/1002/index/0")
@@ -388,13 +390,16 @@ def lying_entries_and_bytes(artefacts):
             list_album_responsively(s, index, "/demo/album/%d" % album)
             check(len(thumbnails_requested(s, album)) == count, "album %d lists" % album)
 
-        # The picture pages: seven records on the first page, three of them http addresses (the very long one is
-        # asked for and answers 404); the second page is cut at its NUL byte.
+        # The picture pages: eight records on the first page, three of them requestable http addresses (the very
+        # long one is asked for and answers 404; the one with CR LF is not asked for); the second page is cut at
+        # its NUL byte.
         list_album_responsively(s, "单张(99999999999999999999)", "/demo/album/1002")
         check(requested(s, "/demo/album/1002/index/1"), "the second picture page was asked for")
         asked = thumbnails_requested(s, 1006)
         check(len(asked) == 3 and any(len(p) > 5000 for p in asked), "thumbnails asked for: %d" % len(asked))
-        download(d, DOWNLOAD_ALL, target, "已成功下载2张图片，5张下载失败。")
+        download(d, DOWNLOAD_ALL, target, "已成功下载2张图片，6张下载失败。")
+        with open(s.service.log, "rb") as log:
+            check(b"X-Evil" not in log.read(), "a header from the page reached the service")
         check(sorted(os.listdir(target)) == ["IMG_0002.jpg", "IMG_0005.jpg"], "files %s" % sorted(os.listdir(target)))
         # Still usable.
         list_album_responsively(s, "三行(-5)", "/demo/album/1003")

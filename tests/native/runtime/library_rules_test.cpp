@@ -38,8 +38,8 @@ TEST(SplitUrl, PortUserPasswordAndSecureScheme) {
 
 TEST(SplitUrl, PathKeepsItsBytesAndEndsAtTheFirstHash) {
     UrlParts u;
-    ASSERT_TRUE(SplitUrl("http://h/用户/%E4 a/#x#y", &u));
-    EXPECT_EQ(u.path, "/用户/%E4 a/");
+    ASSERT_TRUE(SplitUrl("http://h/用户/%E4+a/#x#y", &u));
+    EXPECT_EQ(u.path, "/用户/%E4+a/");
     ASSERT_TRUE(SplitUrl("http://h:81#/not/path", &u));
     EXPECT_EQ(u.port, 81);
     EXPECT_EQ(u.path, "/");
@@ -55,6 +55,18 @@ TEST(SplitUrl, RefusesWhatCannotBeFetched) {
     EXPECT_FALSE(SplitUrl("http://h:65536/", &u));
     EXPECT_FALSE(SplitUrl("http://h:8x/", &u));
     EXPECT_FALSE(SplitUrl("#http://h/", &u));
+}
+
+// A page's address may carry any byte its pattern matched: control bytes and spaces would reach the request
+// line, where CR LF starts a header of the page's choosing.
+TEST(SplitUrl, RefusesControlBytesSpacesAndDelete) {
+    UrlParts u;
+    for (const char* address :
+         std::initializer_list<const char*>{"http://h/a\r\nX-Evil: 1", "http://h/a b", "http://h/\ta", "http://h/a\x7F",
+                                            "http://h/a\x01", "http://h/a#\r\n"})
+        EXPECT_FALSE(SplitUrl(address, &u)) << address;
+    EXPECT_TRUE(IsRequestableAddress("http://h/\xB0\xA1.jpg?v=2"));
+    EXPECT_FALSE(IsRequestableAddress("http://h/a\n"));
 }
 
 TEST(ReadBufferSize, LengthPlusOneCappedOrTheDefault) {
