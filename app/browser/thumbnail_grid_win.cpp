@@ -151,7 +151,7 @@ void ListPictures() {
     Text album = Text::Copy(TextAt(albumUrls, selected + 1));
     Text firstPage = ToText(HttpRequest(album));
     DoEvents();
-    FetchIndexPages(firstPage, album, 2 * albumPictureTotal, true);
+    FetchIndexPages(firstPage, album, 2 * int64_t(albumPictureTotal), true);
 
     Text joined = Text::Copy(joinedPageText);
     FreeMatchArray(psrcMatches);

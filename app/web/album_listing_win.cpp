@@ -8,6 +8,7 @@
 #include "app/shell/handler_table.h"
 #include "app/web/http_request.h"
 #include "app/web/index_pages.h"
+#include "app/web/page_count.h"
 
 namespace app {
 
@@ -35,7 +36,7 @@ void ListAlbums() {
     void* pnums = SearchAll(pnumPattern, joined);
     int32_t albums = CountOf(purls);
     SetIntProperty(form::进度条1, 13, 0);
-    SetIntProperty(form::进度条1, 12, 2 * albums);
+    SetIntProperty(form::进度条1, 12, ProgressRange(2 * int64_t(albums)));
     // A root without its final "/": the purl values start with one.
     std::string root = AlbumRoot();
     if (!root.empty() && root.back() == '/') root.pop_back();

@@ -8,7 +8,7 @@ namespace app {
 
 // Fills pageCount, pageTexts, pageBaseUrl and joinedPageText; the maximum of 进度条1 becomes pageCount plus
 // extraSteps. busy is 1 while the workers run and stays 1 afterwards when keepBusy is set.
-void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int32_t extraSteps, bool keepBusy);
+void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int64_t extraSteps, bool keepBusy);
 
 // True while a listing or a download runs: a second one must not start then.
 bool WorkRunning();

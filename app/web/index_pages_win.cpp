@@ -40,12 +40,12 @@ bool TellIfBusy(const char* busyText) {
     return true;
 }
 
-void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int32_t extraSteps, bool keepBusy) {
+void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int64_t extraSteps, bool keepBusy) {
     pageCount = IndexPageCount(firstPage);
     ResetTextArray(&pageTexts, pageCount);
     rt::MemFree(pageBaseUrl);
     pageBaseUrl = rt::NewText(baseUrl.c_str());
-    SetIntProperty(form::进度条1, 12, pageCount + extraSteps);
+    SetIntProperty(form::进度条1, 12, ProgressRange(pageCount + extraSteps));
     busy = 1;
     rt::MemFree(joinedPageText);
     joinedPageText = nullptr;

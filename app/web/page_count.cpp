@@ -2,8 +2,14 @@
 #include "app/web/page_count.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace app {
+
+int32_t ProgressRange(int64_t steps) {
+    return int32_t(
+        std::clamp<int64_t>(steps, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
 
 int32_t IndexPageCount(const Text& firstPage) {
     int32_t marker = FindTextReverse(firstPage, "\">[尾页]");

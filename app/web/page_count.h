@@ -12,4 +12,8 @@ constexpr int32_t kMaxIndexPages = 10000;
 // before the last such marker. No marker: one page. The count is kept within 1 .. kMaxIndexPages.
 int32_t IndexPageCount(const Text& firstPage);
 
+// A progress bar's range from a step count worked out in 64 bits (a lying album count doubled, pages added),
+// held within the 32-bit range the bar takes, so that no count overflows on its way there.
+int32_t ProgressRange(int64_t steps);
+
 }  // namespace app

@@ -23,6 +23,16 @@ TEST(IndexPageCount, NoMarkerOrNoNumberIsOnePage) {
     EXPECT_EQ(Count("<a href=\"/u/album/index/abc\">[尾页]"), 1);
 }
 
+// An album that claims 2,000,000,000 pictures: doubled and added to its pages in 64 bits, the bar's range
+// stops at the largest 32-bit count instead of wrapping to a negative one.
+TEST(ProgressRanges, HugeCountsStopAtTheBarsLimit) {
+    int32_t claimed = 2000000000;
+    EXPECT_EQ(ProgressRange(kMaxIndexPages + 2 * int64_t(claimed)), INT32_MAX);
+    EXPECT_EQ(ProgressRange(INT64_MIN), INT32_MIN);
+    EXPECT_EQ(ProgressRange(3 + 2 * int64_t(-5)), -7);  // a negative claim keeps its old meaning
+    EXPECT_EQ(ProgressRange(120), 120);
+}
+
 TEST(IndexPageCount, LyingNumbersStayInRange) {
     EXPECT_EQ(Count("<a href=\"/index/-5\">[尾页]"), 1);
     EXPECT_EQ(Count("<a href=\"/index/2147483647\">[尾页]"), kMaxIndexPages);
