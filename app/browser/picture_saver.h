@@ -20,4 +20,7 @@ constexpr uint32_t kDownloadSilenceMs = 60000;
 // folder ends with a backslash. The name is the address's safe base name, numbered when taken.
 SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs = kDownloadSilenceMs);
 
+// Names tried by the free-name search so far in this process: the cost of finding free names.
+uint64_t FreeNamesTried();
+
 }  // namespace app

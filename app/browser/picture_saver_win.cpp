@@ -2,10 +2,13 @@
 // known to be complete.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "app/browser/download_names.h"
 #include "app/browser/picture_saver.h"
@@ -18,19 +21,66 @@ namespace {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Creates the first free numbered name exclusively, shortened to fit the folder; empty when the folder takes
-// no new file.
-std::string ReserveFreeName(const Text& folder, const Text& base) {
+std::atomic<uint64_t> namesTried{0};
+
+// The number after the last one handed out, per folder and base name (in lower case, as the file system
+// compares names): N pictures of one name then cost about N file opens instead of N²/2. A lower number freed
+// meanwhile is not tried again, which loses nothing; the exclusive create still decides every name, so
+// another instance of the program never has a file overwritten.
+class NameNumbers {
+public:
+    int32_t Next(const std::string& key) {
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = next_.find(key);
+        return it == next_.end() ? 0 : it->second;
+    }
+    void HandedOut(const std::string& key, int32_t dup) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (next_.size() >= kMaxRemembered) next_.clear();
+        int32_t& next = next_[key];
+        next = std::max(next, dup + 1);
+    }
+    // A name given up again (its picture failed) is offered next time when no later number was handed out.
+    void GivenBack(const std::string& key, int32_t dup) {
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = next_.find(key);
+        if (it != next_.end() && it->second == dup + 1) it->second = dup;
+    }
+
+private:
+    static constexpr size_t kMaxRemembered = 100000;
+    std::mutex lock_;
+    std::unordered_map<std::string, int32_t> next_;
+};
+NameNumbers nameNumbers;
+
+// A picture's name, created empty and exclusively until the picture is moved onto it.
+struct Reservation {
+    std::string path;  // empty when the folder takes no new file
+    std::string key;
+    int32_t dup = 0;
+    void Release() const {
+        DeleteFileA(path.c_str());
+        nameNumbers.GivenBack(key, dup);
+    }
+};
+
+// Creates the first free numbered name exclusively, shortened to fit the folder.
+Reservation ReserveFreeName(const Text& folder, const Text& base) {
     size_t room = NameRoom(folder);
-    for (int32_t dup = 0; dup < 100000; ++dup) {
+    std::string key = folder.str() + '|' + base.str();
+    CharLowerBuffA(key.data(), DWORD(key.size()));
+    for (int32_t dup = nameNumbers.Next(key); dup < 100000; ++dup) {
         Text name = FittingName(base, dup, room);
         if (name.empty()) return {};
         std::string candidate = std::string(folder.c_str()) + name.c_str();
+        ++namesTried;
         HANDLE h =
             CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             CloseHandle(h);
-            return candidate;
+            nameNumbers.HandedOut(key, dup);
+            return {candidate, key, dup};
         }
         // Taken by a file or a directory: try the next number. Any other failure ends the search.
         DWORD error = GetLastError();
@@ -75,21 +125,24 @@ long long FileSize(const std::string& path) {
 
 }  // namespace
 
+uint64_t FreeNamesTried() { return namesTried; }
+
 SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs) {
     SaveOutcome outcome;
     if (!IsWebAddress(url) || !FolderTakesPictures(folder)) return outcome;
-    std::string reserved = ReserveFreeName(folder, PictureBaseName(url));
+    Reservation reservation = ReserveFreeName(folder, PictureBaseName(url));
+    const std::string& reserved = reservation.path;
     if (reserved.empty()) return outcome;
 
     std::string tempPath = CreateTempFile(folder);
     if (tempPath.empty()) {
-        DeleteFileA(reserved.c_str());
+        reservation.Release();
         return outcome;
     }
     const char* temp = tempPath.c_str();
     UrlDownload download = DownloadUrlToFile(url.c_str(), temp, silenceMs);
     if (!download.ended) {  // fell silent: the temporary file goes with the download left behind
-        DeleteFileA(reserved.c_str());
+        reservation.Release();
         return outcome;
     }
     long long size = FileSize(temp);
@@ -101,7 +154,7 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs)
         return outcome;
     }
     DeleteFileA(temp);
-    DeleteFileA(reserved.c_str());
+    reservation.Release();
     return outcome;
 }
 

@@ -208,6 +208,38 @@ TEST_F(PictureSaving, DeepFoldersAndLongNamesAreSavedUnderFittingNames) {
     EXPECT_EQ(Read(cut), "JPEG bytes of /pic/" + std::string(300, 'L') + ".png");
 }
 
+// 150 pictures of one name cost about one try each, not 150²/2; a name freed meanwhile is not reused, and a
+// name taken meanwhile behind the search's back (another instance) is skipped, never overwritten.
+TEST_F(PictureSaving, ManyPicturesOfOneNameCostOneTryEach) {
+    HttpTestServer server(&Pictures);
+    uint64_t before = FreeNamesTried();
+    for (int i = 0; i < 150; ++i) ASSERT_TRUE(Save(server.Url("/pic/same.jpg")).saved) << i;
+    EXPECT_LE(FreeNamesTried() - before, 160u);
+    DeleteFileA((folder_ + "same(3).jpg").c_str());
+    { std::ofstream(folder_ + "same(150).jpg") << "another instance's"; }
+    SaveOutcome next = Save(server.Url("/pic/SAME.jpg"));
+    ASSERT_TRUE(next.saved);
+    EXPECT_EQ(next.path.str(), folder_ + "SAME(151).jpg");
+    EXPECT_EQ(Read("same(150).jpg"), "another instance's");
+    EXPECT_EQ(Files().size(), 151u);
+}
+
+// A picture that failed gives its name back: retried, it gets the name it would have had.
+TEST_F(PictureSaving, AFailedPictureGivesItsNameBack) {
+    HttpTestServer server([](const ReceivedRequest& r) {
+        Reply reply;
+        static std::atomic<int> calls{0};
+        reply.status = calls++ == 1 ? 500 : 200;
+        reply.body = "JPEG";
+        return reply;
+    });
+    EXPECT_TRUE(Save(server.Url("/pic/retry.jpg")).saved);
+    EXPECT_FALSE(Save(server.Url("/pic/retry.jpg")).saved);
+    SaveOutcome again = Save(server.Url("/pic/retry.jpg"));
+    ASSERT_TRUE(again.saved);
+    EXPECT_EQ(again.path.str(), folder_ + "retry(1).jpg");
+}
+
 TEST_F(PictureSaving, ParallelSavesOfOneNameEachGetTheirOwnFile) {
     HttpTestServer server(&Pictures);
     std::vector<std::thread> workers;
