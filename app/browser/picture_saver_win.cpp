@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "app/browser/download_names.h"
+#include "app/browser/picture_ends.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
 #include "runtime/library_rules.h"
@@ -117,6 +118,24 @@ bool IsWebAddress(const Text& url) {
            rt::IsRequestableAddress(url.str());
 }
 
+// A body without an announced length ends when its connection closes, which a cut connection does too: it
+// counts as complete only when the file is a whole picture by its format's end marker.
+bool EndsAsAWholePicture(const std::string& path, long long size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char head[kPictureHeadBytes] = {}, tail[kPictureTailBytes] = {};
+    DWORD headRead = 0, tailRead = 0;
+    LARGE_INTEGER tailStart;
+    tailStart.QuadPart =
+        size > static_cast<long long>(kPictureTailBytes) ? size - static_cast<long long>(kPictureTailBytes) : 0;
+    bool read = ReadFile(file, head, sizeof head, &headRead, nullptr) &&
+                SetFilePointerEx(file, tailStart, nullptr, FILE_BEGIN) &&
+                ReadFile(file, tail, sizeof tail, &tailRead, nullptr);
+    CloseHandle(file);
+    return read && IsWholePicture(std::string_view(head, headRead), std::string_view(tail, tailRead));
+}
+
 long long FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
@@ -147,7 +166,7 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs)
     }
     long long size = FileSize(temp);
     bool complete = download.succeeded && download.status >= 200 && download.status < 300 && size >= 0 &&
-                    (download.contentLength < 0 || size == download.contentLength);
+                    (download.contentLength < 0 ? EndsAsAWholePicture(tempPath, size) : size == download.contentLength);
     if (complete && MoveFileExA(temp, reserved.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         outcome.saved = true;
         outcome.path = Text::Copy(reserved);

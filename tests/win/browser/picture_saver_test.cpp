@@ -240,6 +240,29 @@ TEST_F(PictureSaving, AFailedPictureGivesItsNameBack) {
     EXPECT_EQ(again.path.str(), folder_ + "retry(1).jpg");
 }
 
+// Without a Content-Length the body ends when the connection closes, which a cut does too: only a whole
+// picture (its format's end marker present) is saved.
+TEST_F(PictureSaving, BodiesWithoutALengthAreSavedOnlyWhenTheyAreWholePictures) {
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j') + "\xFF\xD9";
+    const std::string gif = "GIF89a" + std::string(300, 'g') + ";";
+    HttpTestServer server([&](const ReceivedRequest& r) {
+        Reply reply;
+        std::string body = r.requestLine.find("whole.jpg") != std::string::npos  ? jpeg
+                           : r.requestLine.find("anim.gif") != std::string::npos ? gif
+                           : r.requestLine.find("page.jpg") != std::string::npos ? std::string("<html>hello</html>")
+                                                                                 : jpeg.substr(0, 1500);
+        reply.raw = "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n" + body;
+        return reply;
+    });
+    SaveOutcome whole = Save(server.Url("/pic/whole.jpg"));
+    ASSERT_TRUE(whole.saved);
+    EXPECT_EQ(Read("whole.jpg"), jpeg);
+    EXPECT_TRUE(Save(server.Url("/pic/anim.gif")).saved);
+    EXPECT_FALSE(Save(server.Url("/pic/cut.jpg")).saved);
+    EXPECT_FALSE(Save(server.Url("/pic/page.jpg")).saved);
+    EXPECT_EQ(Files(), (std::set<std::string>{"whole.jpg", "anim.gif"}));
+}
+
 TEST_F(PictureSaving, ParallelSavesOfOneNameEachGetTheirOwnFile) {
     HttpTestServer server(&Pictures);
     std::vector<std::thread> workers;
