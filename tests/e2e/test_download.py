@@ -90,14 +90,15 @@ def only_the_failed_pictures_are_missing(s, target, failed):
 
 def failures_are_reported_and_leave_no_file(artefacts):
     s = Session("--fault", "404=/pic/1005/IMG_0002.jpg", "--fault", "500=/pic/1005/IMG_0009.jpg",
-                "--fault", "cut=/pic/1005/IMG_0010.jpg", artefacts=artefacts)
+                "--fault", "cut=/pic/1005/IMG_0010.jpg", "--fault", "cut-unsized=/pic/1005/IMG_0011.jpg",
+                artefacts=artefacts)
     target = folder()
     try:
         d = s.driver
         listed_demo(d)
         list_album(d, "旅行(50)")
-        download(d, DOWNLOAD_ALL, target, "已成功下载47张图片，3张下载失败。")
-        only_the_failed_pictures_are_missing(s, target, (2, 9, 10))
+        download(d, DOWNLOAD_ALL, target, "已成功下载46张图片，4张下载失败。")
+        only_the_failed_pictures_are_missing(s, target, (2, 9, 10, 11))
     finally:
         s.close()
         shutil.rmtree(target, ignore_errors=True)

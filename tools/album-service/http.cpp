@@ -189,7 +189,7 @@ std::string BuildResponseHead(const ResponseHeadFields& fields) {
     std::string head = "HTTP/1.1 " + std::to_string(fields.status) + " " + ReasonPhrase(fields.status) + "\r\n";
     head += "Server: album-service\r\n";
     head += "Content-Type: " + std::string(fields.contentType) + "\r\n";
-    head += "Content-Length: " + std::to_string(fields.contentLength) + "\r\n";
+    if (fields.lengthSent) head += "Content-Length: " + std::to_string(fields.contentLength) + "\r\n";
     if (fields.paddingBytes > 0) head += "X-Padding: " + std::string(fields.paddingBytes, 'x') + "\r\n";
     if (fields.cookies)
         for (const std::string& cookie : *fields.cookies) head += "Set-Cookie: " + cookie + "\r\n";

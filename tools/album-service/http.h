@@ -59,6 +59,7 @@ struct ResponseHeadFields {
     bool keepAlive = true;
     size_t paddingBytes = 0;                            // > 0: an "X-Padding" header with that many bytes of value
     const std::vector<std::string>* cookies = nullptr;  // each becomes a "Set-Cookie" line, in order
+    bool lengthSent = true;  // false: no Content-Length line; the body ends when the connection closes
 };
 
 // Status line, Server, Content-Type, Content-Length, X-Padding, Set-Cookie lines, Connection, empty line.

@@ -140,8 +140,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             auto rule = ParseFaultRule(ArgumentToGbk(value));
             if (!rule) {
                 error =
-                    "--fault: expected [once+]KIND=GLOB, KIND being a status code, reset, hang, cut, trickle[:MS] "
-                    "or delay:MS; got " +
+                    "--fault: expected [once+]KIND=GLOB, KIND being a status code, reset, hang, cut, cut-unsized, "
+                    "trickle[:MS] or delay:MS; got " +
                     value;
                 return false;
             }

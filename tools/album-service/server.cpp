@@ -67,9 +67,12 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
         argument = kind.substr(colon + 1);
         kind = kind.substr(0, colon);
     }
-    if (kind == "reset" || kind == "hang" || kind == "cut") {
+    if (kind == "reset" || kind == "hang" || kind == "cut" || kind == "cut-unsized") {
         if (!argument.empty()) return std::nullopt;
-        rule.kind = kind == "reset" ? FaultKind::kReset : kind == "hang" ? FaultKind::kHang : FaultKind::kCut;
+        rule.kind = kind == "reset"         ? FaultKind::kReset
+                    : kind == "hang"        ? FaultKind::kHang
+                    : kind == "cut-unsized" ? FaultKind::kCutUnsized
+                                            : FaultKind::kCut;
     } else if (kind == "trickle") {
         rule.kind = FaultKind::kTrickle;
         rule.value = kDefaultTrickleMs;
@@ -258,12 +261,14 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
         resource = Lookup(target, request);
     }
     const std::string& body = *resource.body;
-    bool keepAlive = request.keepAlive && !(fault && fault->kind == FaultKind::kCut);
-    std::string head = BuildResponseHead(
-        {resource.status, resource.contentType, body.size(), keepAlive, options_.longHeaderBytes, &options_.cookies});
+    bool cut = fault && (fault->kind == FaultKind::kCut || fault->kind == FaultKind::kCutUnsized);
+    bool keepAlive = request.keepAlive && !cut;
+    std::string head =
+        BuildResponseHead({resource.status, resource.contentType, body.size(), keepAlive, options_.longHeaderBytes,
+                           &options_.cookies, !(fault && fault->kind == FaultKind::kCutUnsized)});
     std::string_view sent = request.method == "HEAD" ? std::string_view() : std::string_view(body);
 
-    if (fault && fault->kind == FaultKind::kCut) {
+    if (cut) {
         SendAll(fd, head, sent.substr(0, sent.size() / 2));
         return false;
     }

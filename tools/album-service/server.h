@@ -22,12 +22,13 @@
 namespace album {
 
 enum class FaultKind {
-    kStatus,   // answer with the status `value` and a short error page
-    kReset,    // read the request, then reset the connection without an answer
-    kHang,     // read the request and never answer; hold the connection until the client closes it
-    kCut,      // announce the whole body's length, send half of it, close
-    kTrickle,  // send the whole response one byte every `value` milliseconds
-    kDelay,    // wait `value` milliseconds, then answer normally
+    kStatus,      // answer with the status `value` and a short error page
+    kReset,       // read the request, then reset the connection without an answer
+    kHang,        // read the request and never answer; hold the connection until the client closes it
+    kCut,         // announce the whole body's length, send half of it, close
+    kCutUnsized,  // announce no length, send half of the body, close (the close is all that ends it)
+    kTrickle,     // send the whole response one byte every `value` milliseconds
+    kDelay,       // wait `value` milliseconds, then answer normally
 };
 
 struct FaultRule {
@@ -37,7 +38,8 @@ struct FaultRule {
     bool once = false;    // only the first request for each matching path and query misbehaves
 };
 
-// "KIND=GLOB" with KIND one of: a status code 100..599, reset, hang, cut, trickle, trickle:MS, delay:MS;
+// "KIND=GLOB" with KIND one of: a status code 100..599, reset, hang, cut, cut-unsized, trickle, trickle:MS,
+// delay:MS;
 // "once+KIND=GLOB" misbehaves on the first request for each matching path and query only.
 std::optional<FaultRule> ParseFaultRule(std::string_view text);
 

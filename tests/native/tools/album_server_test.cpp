@@ -76,6 +76,13 @@ public:
         return Read();
     }
 
+    // Everything the server sends until it closes the connection.
+    std::string ReadToEnd() {
+        while (Fill()) {
+        }
+        return std::exchange(buffer_, std::string());
+    }
+
     // Waits for the server's end of the connection: 0 after an orderly close, else the errno of the failure
     // (ECONNRESET for a reset, EAGAIN when nothing happened within the time-out). Data counts as no end: -1.
     int WaitForEnd() {
@@ -241,6 +248,21 @@ TEST_F(AlbumServer, ResetCutAndHangFaults) {
     EXPECT_EQ(Client(port()).Get("/newbie/album").status, 200);  // others are still served meanwhile
     server_->Stop();                                             // ends the held connection
     EXPECT_EQ(held.WaitForEnd(), 0);
+}
+
+TEST_F(AlbumServer, CutUnsizedSendsHalfTheBodyWithoutALengthAndCloses) {
+    ServerOptions options;
+    options.faults = {*ParseFaultRule("cut-unsized=*?cut")};
+    Start(options);
+    std::string whole = Client(port()).Get("/abpic/1005/IMG_0001.jpg").body;
+    ASSERT_GT(whole.size(), 1000u);
+    Client cut(port());
+    cut.Send("GET /abpic/1005/IMG_0001.jpg?cut HTTP/1.1\r\nHost: t\r\n\r\n");
+    std::string answer = cut.ReadToEnd();
+    size_t end = answer.find("\r\n\r\n");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(answer.substr(0, end).find("Content-Length"), std::string::npos) << answer.substr(0, end);
+    EXPECT_EQ(answer.substr(end + 4), whole.substr(0, whole.size() / 2));
 }
 
 TEST_F(AlbumServer, TrickleDelayAndLatencySlowTheAnswer) {
