@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "ui/picture_fit.h"
+
 namespace ui {
 
 namespace {
@@ -118,7 +120,8 @@ bool DecodeGif(const uint8_t* data, size_t size, DecodedImage* image) {
     int screenWidth = r.U16(), screenHeight = r.U16();
     uint8_t flags = r.U8();
     r.Skip(2);
-    if (!r.ok || screenWidth <= 0 || screenHeight <= 0 || size_t(screenWidth) * size_t(screenHeight) > (1u << 26))
+    if (!r.ok || screenWidth <= 0 || screenHeight <= 0 || screenWidth > kMaxPictureSide ||
+        screenHeight > kMaxPictureSide)
         return false;
     std::vector<uint32_t> globalTable, localTable;
     if ((flags & 0x80) && !ReadColorTable(r, 2 << (flags & 7), &globalTable)) return false;

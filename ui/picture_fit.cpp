@@ -47,7 +47,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, int targetWidth, int targetHei
     jpeg_read_header(&info, TRUE);
     info.out_color_space = JCS_RGB;
     int w = int(info.image_width), h = int(info.image_height);
-    if (w <= 0 || h <= 0) {
+    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide) {
         jpeg_destroy_decompress(&info);
         return false;
     }

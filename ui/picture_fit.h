@@ -30,7 +30,13 @@ void FittedSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight, in
 // Where the fitted picture's top-left corner goes inside the box.
 void FittedOrigin(const FittedPicture& picture, int boxWidth, int boxHeight, int32_t layout, int* x, int* y);
 
-// Decodes the file and fits it; false (and an empty picture) for anything that is not a readable JPEG or GIF.
+// The widest and highest picture decoded. A few hundred bytes of progressive JPEG can claim 20000 x 20000
+// pixels, for which the decoder would hold gigabytes of coefficients, ten thumbnails at once; such a picture is
+// refused from its header, before anything is decoded.
+constexpr int kMaxPictureSide = 8192;
+
+// Decodes the file and fits it; false (and an empty picture) for anything that is not a readable JPEG or GIF,
+// or is wider or higher than kMaxPictureSide.
 // Transparent GIF pixels take the background colour (0x00BBGGRR).
 bool DecodeFittedPicture(const uint8_t* data, size_t size, int boxWidth, int boxHeight, int32_t layout,
                          uint32_t background, FittedPicture* out);

@@ -79,6 +79,31 @@ TEST(PictureFit, GifTransparencyTakesTheBackground) {
     EXPECT_EQ(inside[1], 0xF9);
 }
 
+// The same small JPEG claiming other dimensions in its frame header.
+std::vector<uint8_t> Claiming(std::vector<uint8_t> jpeg, int width, int height) {
+    for (size_t i = 0; i + 8 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = uint8_t(height >> 8), jpeg[i + 6] = uint8_t(height);
+            jpeg[i + 7] = uint8_t(width >> 8), jpeg[i + 8] = uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
+
+TEST(PictureFit, PicturesClaimingHugeSidesAreRefusedFromTheirHeader) {
+    std::vector<uint8_t> jpeg = MakeJpeg(16, 16);
+    FittedPicture picture;
+    for (auto [w, h] : {std::pair{20000, 20000}, std::pair{kMaxPictureSide + 1, 8}, std::pair{8, 65535}}) {
+        std::vector<uint8_t> bomb = Claiming(jpeg, w, h);
+        EXPECT_FALSE(DecodeFittedPicture(bomb.data(), bomb.size(), 150, 143, kLayoutFitCentred, 0, &picture)) << w;
+        EXPECT_TRUE(picture.empty());
+    }
+    // At the limit the header is believed (the missing data decodes as grey).
+    std::vector<uint8_t> wide = Claiming(jpeg, kMaxPictureSide, 16);
+    EXPECT_TRUE(DecodeFittedPicture(wide.data(), wide.size(), 150, 143, kLayoutFitCentred, 0, &picture));
+    EXPECT_EQ(picture.width, 150);
+}
+
 TEST(PictureFit, UnreadableBytesGiveNoPicture) {
     std::vector<uint8_t> jpeg = MakeJpeg(64, 64);
     FittedPicture picture;
