@@ -86,12 +86,31 @@ size_t NameRoom(const Text& folder) {
     return used >= kMaxPathBytes ? 0 : std::min(kMaxNameBytes, kMaxPathBytes - used);
 }
 
+bool HasActiveExtension(const std::string& name) {
+    static const char* const kActive[] = {"exe",         "com",    "scr", "pif",  "bat",        "cmd",
+                                          "ps1",         "vbs",    "vbe", "js",   "jse",        "wsf",
+                                          "wsh",         "hta",    "msi", "msp",  "cpl",        "dll",
+                                          "sys",         "ocx",    "lnk", "url",  "library-ms", "search-ms",
+                                          "scf",         "inf",    "reg", "jar",  "appref-ms",  "settingcontent-ms",
+                                          "application", "gadget", "msc", "psc1", "website",    "searchconnector-ms"};
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return false;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* active : kActive)
+        if (ext == active) return true;
+    return false;
+}
+
 Text FittingName(const Text& base, int32_t dup, size_t room) {
     Text full = NumberedName(base, dup);
     if (full.str().size() <= room) return full;
     size_t number = dup == 0 ? 0 : 2 + std::to_string(dup).size();
-    if (room < number + 2) return Text::Copy("");
-    return NumberedName(Text::Copy(Shortened(base.str(), room - number)), dup);
+    if (room < number + 3) return Text::Copy("");
+    // A cut can end right after an active extension ("a.exeZZZ" -> "a.exe"): then one byte less, and the "_".
+    std::string cut = Shortened(base.str(), room - number);
+    if (HasActiveExtension(cut)) cut = Shortened(base.str(), room - number - 1) + "_";
+    return NumberedName(Text::Copy(cut), dup);
 }
 
 Text PictureBaseName(const Text& url) {
@@ -100,7 +119,10 @@ Text PictureBaseName(const Text& url) {
     Text cut = Text::Copy(address);
     int32_t slash = FindTextReverse(cut, "/");
     Text base = slash == -1 ? cut : RightText(cut, TextLength(cut) - slash);
-    return Text::Copy(MakeSafe(base.c_str()));
+    std::string name = MakeSafe(base.c_str());
+    // A server must not choose a file type that Windows runs or the shell acts on when the user opens the folder.
+    if (HasActiveExtension(name)) name += "_";
+    return Text::Copy(name);
 }
 
 Text NumberedName(const Text& base, int32_t dup) {

@@ -72,5 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string mark = "(" + std::to_string(first) + ")";
         FUZZ_CHECK(a.size() == base.size() + mark.size() && a.find(mark) != std::string::npos) << Quote(a);
     }
+    FUZZ_CHECK(!app::HasActiveExtension(base.str())) << Quote(base.str());
+
+    // In a folder with room bytes left: a safe name that fits, still of no active type, or none at all.
+    const size_t room = tape.ConsumeIntegralInRange<size_t>(0, 300);
+    const int32_t dup = first < 0 ? 0 : first % 1000;
+    const std::string fitting = app::FittingName(base, dup, room).str();
+    if (!fitting.empty()) {
+        unsafe = UnsafeBecause(fitting);
+        FUZZ_CHECK(!unsafe) << "fitting name " << Quote(fitting) << " has " << unsafe;
+        FUZZ_CHECK(fitting.size() <= room) << Quote(fitting) << " in " << room;
+        FUZZ_CHECK(!app::HasActiveExtension(fitting)) << Quote(fitting);
+        FUZZ_CHECK(dup == 0 || fitting.find("(" + std::to_string(dup) + ")") != std::string::npos) << Quote(fitting);
+    } else {
+        FUZZ_CHECK(room < 16) << "no name for " << Quote(base.str()) << " in " << room;
+    }
     return 0;
 }

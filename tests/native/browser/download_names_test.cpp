@@ -30,6 +30,19 @@ TEST(PictureBaseNames, ForbiddenCharactersTrailingDotsAndDevices) {
     EXPECT_EQ(Base("http://h/a\tb\x01.jpg"), "a_b_.jpg");
 }
 
+TEST(PictureBaseNames, ActiveExtensionsGetAnUnderscore) {
+    EXPECT_EQ(Base("http://h/x.scr"), "x.scr_");
+    EXPECT_EQ(Base("http://h/photo.jpg.lnk"), "photo.jpg.lnk_");
+    EXPECT_EQ(Base("http://h/setup.EXE"), "setup.EXE_");
+    EXPECT_EQ(Base("http://h/a.library-ms"), "a.library-ms_");
+    EXPECT_EQ(Base("http://h/wininet.dll"), "wininet.dll_");
+    EXPECT_EQ(Base("http://h/x.url?y=1"), "x.url_");
+    EXPECT_EQ(Base("http://h/x.exe. . "), "x.exe_");  // trimmed first, as Windows would
+    EXPECT_EQ(Base("http://h/x.exe.jpg"), "x.exe.jpg");
+    EXPECT_EQ(Base("http://h/exe"), "exe");
+    EXPECT_EQ(Numbered("x.scr_", 1), "x(1).scr_");
+}
+
 TEST(PictureBaseNames, GbkCharactersStayWhole) {
     // 0x95 0x5C is one GBK character whose trail byte is a backslash; it must not be replaced or split.
     EXPECT_EQ(Base("http://h/pic/\x95\x5C"
@@ -94,6 +107,8 @@ TEST(FittingNames, CutsNeverSplitACharacterNorLeaveADotOrADevice) {
     EXPECT_EQ(Fitting("ab. . .cdefgh.jpg", 0, 10), "ab.jpg");
     EXPECT_EQ(Fitting("CON SOLE.jpg", 0, 8), "_CON.jpg");
     EXPECT_EQ(Fitting("aux" + std::string(20, ' ') + "x", 0, 5), "_aux");
+    // A cut that would end right after an active extension gives up one more byte for the "_".
+    EXPECT_EQ(Fitting("a.exe" + std::string(40, 'Z'), 0, 5), "a.ex_");
     // No room for a name with its number: nothing is offered.
     EXPECT_EQ(Fitting("abc.jpg", 100, 5), "");
 }
