@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -62,24 +63,39 @@ HINTERNET SharedInternet() {
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
-// The whole body of a sent request; a failing read ends it with what arrived so far.
-std::string ReadBody(HINTERNET request) {
+// Each read waits no longer than the silence limit, nor past the deadline.
+void LimitWaits(HINTERNET request, ULONGLONG deadline) {
+    ULONGLONG now = GetTickCount64();
+    DWORD timeout = deadline <= now ? 1 : DWORD(std::min<ULONGLONG>(kSilenceTimeoutMs, deadline - now));
+    InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+}
+
+// The whole body of a sent request; a failing read ends it with what arrived so far. False when the body
+// grows past maxBytes or the deadline passes: the fetch has failed then.
+bool ReadBody(HINTERNET request, size_t maxBytes, ULONGLONG deadline, std::string* body) {
     DWORD length = 0;
     DWORD size = sizeof length;
     bool known = HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr);
+    if (known && length > maxBytes) return false;
     std::vector<char> buffer(size_t(ReadBufferSize(known, int64_t(length))));
-    std::string body;
     for (;;) {
+        LimitWaits(request, deadline);
         DWORD read = 0;
         if (!InternetReadFile(request, buffer.data(), DWORD(buffer.size()), &read) || read == 0) break;
-        body.append(buffer.data(), read);
+        if (read > maxBytes - body->size()) return false;
+        body->append(buffer.data(), read);
     }
-    return body;
+    return GetTickCount64() < deadline;
 }
 
 }  // namespace
 
 void HttpReadFile(Value* result, int32_t argc, Value* args) {
+    // Optional limits: the largest body (bytes) and the longest whole fetch (milliseconds).
+    size_t maxBytes = ArgOmitted(argc, args, 1) ? kMaxHttpBody : size_t(std::max(ArgInt(argc, args, 1), 0));
+    int32_t deadlineMs = ArgOmitted(argc, args, 2) ? 0 : ArgInt(argc, args, 2);
+    ULONGLONG deadline = deadlineMs > 0 ? GetTickCount64() + ULONGLONG(deadlineMs) : ~ULONGLONG(0);
     UrlParts url;
     if (!SplitUrl(ArgText(argc, args, 0), &url)) return SetBytes(result, nullptr);
     HINTERNET internet = SharedInternet();
@@ -93,14 +109,13 @@ void HttpReadFile(Value* result, int32_t argc, Value* args) {
     InternetHandle request(
         HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
     if (!request.get()) return SetBytes(result, nullptr);
-    DWORD timeout = kSilenceTimeoutMs;
-    InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-    InternetSetOptionA(request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    LimitWaits(request.get(), deadline);
     static const char kHeaders[] = "Accept: */*\r\n\r\n";
     if (!HttpSendRequestA(request.get(), kHeaders, DWORD(std::strlen(kHeaders)), nullptr, 0))
         return SetBytes(result, nullptr);
 
-    std::string body = ReadBody(request.get());
+    std::string body;
+    if (!ReadBody(request.get(), maxBytes, deadline, &body)) return SetBytes(result, nullptr);
     SetBytes(result, NewBytes(body.data(), body.size()));
 }
 

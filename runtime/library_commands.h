@@ -86,7 +86,11 @@ enum InternetIndex : int32_t {
     kInternetCommandCount = 1,
 };
 extern const CommandEntry kInternetCommands[kInternetCommandCount];
-void HttpReadFile(Value* result, int32_t argc, Value* args);  // (URL) -> byte set (the body, whatever the status)
+// (URL, largest body in bytes (opt), longest whole fetch in ms (opt)) -> byte set (the body, whatever the
+// status); empty when the body is larger or the fetch takes longer. Without a size the body may take up to
+// kMaxHttpBody bytes, which keeps every byte set within what the allocator gives.
+void HttpReadFile(Value* result, int32_t argc, Value* args);
+constexpr size_t kMaxHttpBody = 256u << 20;
 
 // Shell library.
 enum ShellIndex : int32_t {

@@ -46,10 +46,16 @@ const Range* FindRange(const void* p) {
     return nullptr;
 }
 
-[[noreturn]] void AllocationFailed(int32_t size) {
+[[noreturn]] void AllocationFailed(int64_t size) {
     char message[64];
-    std::snprintf(message, sizeof message, "分配 %d 字节内存失败!", size);
+    std::snprintf(message, sizeof message, "分配 %lld 字节内存失败!", static_cast<long long>(size));
     ErrorWithText(message);
+}
+
+// The allocator counts in 32 bits: a larger request is refused with its error, never cut to a small one.
+int32_t CheckedSize(size_t payload, size_t header) {
+    if (payload > size_t(INT32_MAX) - header) AllocationFailed(int64_t(std::min<size_t>(payload, INT64_MAX)));
+    return int32_t(payload + header);
 }
 
 }  // namespace
@@ -122,7 +128,7 @@ void FreeArray(uint32_t elementTag, void* array) {
 
 char* NewText(const char* bytes, size_t length) {
     if (!bytes || length == 0) return nullptr;
-    auto* t = static_cast<char*>(MemAlloc(int32_t(length + 1)));
+    auto* t = static_cast<char*>(MemAlloc(CheckedSize(length, 1)));
     std::memcpy(t, bytes, length);
     t[length] = 0;
     return t;
@@ -132,7 +138,7 @@ char* NewText(const char* text) { return text ? NewText(text, std::strlen(text))
 
 void* NewBytes(const void* bytes, size_t length) {
     if (length == 0) return nullptr;
-    auto* b = static_cast<uint8_t*>(MemAlloc(int32_t(sizeof(ByteSetHeader) + length)));
+    auto* b = static_cast<uint8_t*>(MemAlloc(CheckedSize(length, sizeof(ByteSetHeader))));
     ByteSetHeader h{1, int32_t(length)};
     std::memcpy(b, &h, sizeof h);
     if (bytes)

@@ -9,6 +9,7 @@
 #include "app/web/http_request.h"
 #include "app/web/index_pages.h"
 #include "app/web/worker_stage.h"
+#include "app/web/fetch_limits.h"
 #include "runtime/errors.h"
 #include "runtime/library_commands.h"
 
@@ -31,7 +32,8 @@ void SetButtonsEnabled(std::initializer_list<uint32_t> buttons, bool enabled) {
 }
 
 Bytes ReadThumbnail(int32_t picture) {
-    return rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, TextAt(thumbUrls, picture)));
+    return rt::BytesResult(
+        rt::CallLibrary(&rt::HttpReadFile, TextAt(thumbUrls, picture), kThumbnailMaxBytes, kThumbnailDeadlineMs));
 }
 
 // One record per psrc match, stored at its match number so that the lists stay in page order.

@@ -11,6 +11,7 @@
 #include "runtime/library_commands.h"
 #include "app/shell/main_window.h"
 #include "app/shell/skin.h"
+#include "app/web/fetch_limits.h"
 #include "runtime/application.h"
 #include "runtime/call.h"
 
@@ -60,7 +61,8 @@ rt::Value OnMainWindowCreated(int32_t, rt::Value*) {
         rt::CallLibrary(&rt::RegexCompile, rt::Ref{*p.pattern, rt::kTagRegex}, p.text, false);
     workLock = rt::CallLibrary(&rt::CreateSection).AsInt();
     rt::Text address = rt::Text::Copy(std::string(UpdateRoot()) + kServerVersionPath);
-    rt::Bytes version = rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, address));
+    rt::Bytes version =
+        rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, address, kUpdateFileMaxBytes, kUpdateFileDeadlineMs));
     rt::Text text = rt::TextResult(rt::CallKernel(rt::kToText, version));
     WriteMainProperty(form::服务器, 8, rt::Value::Text(text.c_str()));
     return {};

@@ -98,5 +98,12 @@ TEST(Allocation, NegativeSizeIsTheAllocationFailure) {
     EXPECT_EXIT(MemAlloc(-5), ::testing::ExitedWithCode(255), "分配 -5 字节内存失败!");
 }
 
+// A body of 4 GiB and 8 bytes once became an allocation of 8 bytes followed by a 4 GiB copy.
+TEST(Allocation, SizesPastTheAllocatorsRangeAreRefusedNotCut) {
+    EXPECT_EXIT(NewBytes(nullptr, (size_t(1) << 32) + 8), ::testing::ExitedWithCode(255),
+                "分配 4294967304 字节内存失败!");
+    EXPECT_EXIT(NewBytes(nullptr, size_t(INT32_MAX)), ::testing::ExitedWithCode(255), "分配 2147483647 字节内存失败!");
+}
+
 }  // namespace
 }  // namespace rt

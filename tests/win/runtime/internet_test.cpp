@@ -116,6 +116,29 @@ TEST_F(HttpReadFileTest, SeveralThreadsAtOnce) {
     for (size_t i = 0; i < bodies.size(); ++i) EXPECT_EQ(bodies[i], "path=/t" + std::to_string(i));
 }
 
+// The caller's limits: a body over the largest size it takes, announced or not, and a fetch past its deadline
+// are failed fetches (the empty byte set), not truncated bodies.
+TEST_F(HttpReadFileTest, BodiesOverTheSizeLimitAndFetchesPastTheDeadlineFail) {
+    auto fetch = [](const std::string& url, int32_t maxBytes, int32_t deadlineMs) {
+        Bytes body = BytesResult(CallLibrary(kInternetCommands[kHttpReadFile].fn, url.c_str(), maxBytes, deadlineMs));
+        return std::string(reinterpret_cast<const char*>(body.data()), body.size());
+    };
+    int32_t sized = int32_t(kSizedBody.size());
+    EXPECT_EQ(fetch(server.Url("/big-sized"), sized, 0), kSizedBody);
+    EXPECT_EQ(fetch(server.Url("/big-sized"), sized - 1, 0), "");
+    EXPECT_EQ(fetch(server.Url("/big-unsized"), int32_t(kUnsizedBody.size()) - 1, 0), "");
+    EXPECT_EQ(fetch(server.Url("/big-unsized"), int32_t(kUnsizedBody.size()), 0), kUnsizedBody);
+
+    testing_support::HttpTestServer slow([](const testing_support::ReceivedRequest&) {
+        testing_support::Reply reply;
+        reply.delayMs = 4000;
+        reply.body = "late";
+        return reply;
+    });
+    EXPECT_EQ(fetch(slow.Url("/slow"), 4096, 1000), "");  // without the deadline: "late"
+    EXPECT_EQ(fetch(slow.Url("/slow"), 4096, 10000), "late");
+}
+
 TEST(HttpReadFile, NothingToFetchGivesTheEmptyByteSet) {
     // A port nobody listens on: take a free one and release it.
     WSADATA wsa;
