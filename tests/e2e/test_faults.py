@@ -106,8 +106,12 @@ def album_index_page_faults(artefacts):
         d = s.driver
         # demo: the first page trickles in (1.4 KB, 3 ms a byte), the second page is reset: the first page's
         # eight albums are listed.
+        # Timed from the press: the press returns once the program took the click, which can be after the whole
+        # page came in (the window thread fetches it and takes posted messages only now and then meanwhile).
+        start = time.time()
         list_albums(d, "demo")
-        seconds = responsive_until(d, "enabled", 60000, pinged=False)
+        responsive_until(d, "enabled", 60000, pinged=False)
+        seconds = time.time() - start
         # Untrickled the page comes in some 50 ms; trickled it takes seconds (more or fewer with the load).
         check(seconds > 1.5, "the first page trickled (%.1f s)" % seconds)
         check(requested(s, "/demo/album/index/1"), "the second page was asked for")
