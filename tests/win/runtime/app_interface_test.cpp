@@ -20,9 +20,15 @@ protected:
 };
 
 TEST_F(RecordingBrowser, OpensTheGivenAddress) {
-    CallLibrary(kAppInterfaceCommands[kOpenWebPage].fn, "http://127.0.0.1:9/相册?a=1&b=2");
-    // The launcher hands the address on in the Unix code page (UTF-8 here).
-    EXPECT_EQ(OpenedAddress(), "http://127.0.0.1:9/\xe7\x9b\xb8\xe5\x86\x8c?a=1&b=2");
+    CallLibrary(kAppInterfaceCommands[kOpenWebPage].fn, "http://127.0.0.1:9/%E7%9B%B8?a=1&b=2");
+    EXPECT_EQ(OpenedAddress(), "http://127.0.0.1:9/%E7%9B%B8?a=1&b=2");
+}
+
+// Only web pages of printable ASCII reach the shell: these two would reach the browser launcher too.
+TEST_F(RecordingBrowser, OpensNothingButWebPages) {
+    CallLibrary(kAppInterfaceCommands[kOpenWebPage].fn, "http://127.0.0.1:9/相册");
+    CallLibrary(kAppInterfaceCommands[kOpenWebPage].fn, "ftp://127.0.0.1:9/x");
+    EXPECT_EQ(browser.Opened(3000), "");
 }
 
 TEST_F(RecordingBrowser, OpensTheDefaultAddressWhenNoneIsGiven) {
