@@ -170,8 +170,9 @@ void ListPictures() {
     RunWorkerStage(&ThumbnailWorker);
 
     busy = 0;
-    SetButtonsEnabled({form::按钮1, form::按钮2, form::按钮6}, true);
+    // 按钮2 comes back last: once it is enabled, the whole window shows the finished listing.
     SetButtonsEnabled({form::按钮3, form::按钮4}, albumPictureTotal > 0);
+    SetButtonsEnabled({form::按钮1, form::按钮6, form::按钮2}, true);
 }
 
 void ScrollGrid() {
