@@ -29,6 +29,16 @@ def download(d, button, folder, expect):
     d.ok("wait-enabled %s 30000" % button)
 
 
+def cancel(d, button):
+    """Presses the button, cancels the folder browser and answers the program's "没有选择保存路径！"."""
+    d.press(button)
+    d.ok("folder 60000")
+    d.ok("folder-cancel")
+    box = d.ok("msgbox 20000")
+    d.ok("msgbox-press 1")
+    check(box_says(box, "没有选择保存路径！"), box)
+
+
 def digests(folder):
     result = {}
     for name in os.listdir(folder):
@@ -64,12 +74,7 @@ def selection_is_saved_exactly(artefacts):
         names = sorted(os.listdir(target))
         check(len(names) == 9 and "IMG_0003(1).jpg" in names and "IMG_0003(2).jpg" in names, names)
         # Cancelling still chooses nothing.
-        d.press(DOWNLOAD_CHECKED)
-        d.ok("folder 60000")
-        d.ok("folder-cancel")
-        box = d.ok("msgbox 20000")
-        d.ok("msgbox-press 1")
-        check(box.startswith('"提示" "没有选择保存路径！"'), box)
+        cancel(d, DOWNLOAD_CHECKED)
         check(len(os.listdir(target)) == 9, "cancelling saved nothing")
     finally:
         s.close()
@@ -186,12 +191,7 @@ def refusals_and_cancel(artefacts):
         d.ok("msgbox-press 1")
         check(box.startswith('"提示" "没有选中的图片！"'), box)
         tick(d, 1)
-        d.press(DOWNLOAD_CHECKED)
-        d.ok("folder 60000")
-        d.ok("folder-cancel")
-        box = d.ok("msgbox 20000")
-        d.ok("msgbox-press 1")
-        check(box.startswith('"提示" "没有选择保存路径！"'), box)
+        cancel(d, DOWNLOAD_CHECKED)
         for button in (LIST_PICTURES, DOWNLOAD_CHECKED, DOWNLOAD_ALL):
             d.ok("wait-enabled %s 10000" % button)
         # A folder so deep that no picture's name fits beside it (255 of the 259 bytes a path may take): said
