@@ -99,6 +99,21 @@ int CALLBACK SelectStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
     return 0;
 }
 
+// Reads the folder and each folder above it once. The browser finds its start folder by comparing the
+// folder's shell IDs byte for byte with the ones it listed into its tree, and those IDs hold the last-access
+// time. A folder changed since it was last read (pictures were just saved into it) gets a new access time from
+// the browser's own first read of it, so the tree and the start folder would disagree and the browser would
+// select nothing; once read here, later reads leave the access time as it is.
+void ReadFolderPath(const std::string& folder) {
+    for (size_t end = folder.find('\\'); ; end = folder.find('\\', end + 1)) {
+        std::string part = folder.substr(0, end == std::string::npos ? folder.size() : end);
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((part + "\\*").c_str(), &found);
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        if (end == std::string::npos) break;
+    }
+}
+
 }  // namespace
 
 void BrowseForFolder(Value* result, int32_t argc, Value* args) {
@@ -112,6 +127,7 @@ void BrowseForFolder(Value* result, int32_t argc, Value* args) {
     std::string start = ArgOmitted(argc, args, 2) ? std::string() : std::string(ArgText(argc, args, 2));
     if (start.size() > 3 && start.back() == '\\') start.pop_back();  // "D:\\pictures\\" as "D:\\pictures"
     if (!start.empty()) {
+        ReadFolderPath(start);
         info.lpfn = &SelectStartFolder;
         info.lParam = reinterpret_cast<LPARAM>(&start);
     }

@@ -16,11 +16,14 @@ def tick(d, *numbers):
         d.ok("click %s %d %d" % (CONTAINER, 12 + 166 * column + 20, 12 + 179 * row + 143 + 10))
 
 
-def download(d, button, folder, expect):
-    """Downloads into folder; with folder None, OK alone takes the folder the browser opened with."""
+def download(d, button, folder, expect, opens_there=False):
+    """Downloads into folder. With opens_there, the browser must open with that folder selected, and OK alone
+    takes it."""
     d.press(button)
-    d.ok("folder 60000")
-    if folder is not None:
+    shown = d.ok("folder 60000")
+    if opens_there:
+        check(shown.endswith(" " + q(os.path.basename(folder))), "the browser opened at %s" % shown)
+    else:
         d.ok("folder-choose %s" % q(to_windows_path(folder)))
     d.ok("folder-ok")
     box = d.ok("msgbox 300000")
@@ -69,8 +72,8 @@ def selection_is_saved_exactly(artefacts):
         check(digests(target) == expected, "files %s" % sorted(digests(target)))
         # The same selection twice more, pressing only OK in the browser, which opens at the last folder:
         # numbered names in the same folder, nothing overwritten.
-        download(d, DOWNLOAD_CHECKED, None, "已成功下载3张图片。")
-        download(d, DOWNLOAD_CHECKED, None, "已成功下载3张图片。")
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。", opens_there=True)
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。", opens_there=True)
         names = sorted(os.listdir(target))
         check(len(names) == 9 and "IMG_0003(1).jpg" in names and "IMG_0003(2).jpg" in names, names)
         # Cancelling still chooses nothing.

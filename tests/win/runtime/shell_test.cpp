@@ -200,6 +200,36 @@ TEST_F(TopLevelWindows, BrowseForFolderStartsAtTheGivenFolder) {
     for (const std::string& dir : {deep, top + "\\相册", top}) RemoveDirectoryA(dir.c_str());
 }
 
+// OK alone chooses the start folder again after pictures were saved into it (a temporary file renamed, as the
+// downloads do) and seconds went by before the browser opened: the browser's own first read of the changed
+// folder then gives it a new access time, which it stores in the shell IDs that it compares.
+TEST_F(TopLevelWindows, BrowseForFolderStartsAtAFolderJustWrittenInto) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "pexo-written-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    std::vector<std::string> pictures;
+    for (int round = 0; round < 3; ++round) {
+        std::thread driver([] {
+            if (HWND dialog = WaitForDialog()) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        Text path = TextResult(CallLibrary(kShellCommands[kBrowseForFolder].fn, "选择保存目录", false, folder.c_str()));
+        driver.join();
+        EXPECT_TRUE(SameText(path.str(), folder)) << "round " << round << ": " << path.str();
+        std::string temporary = folder + "\\~pexo.tmp", picture = folder + "\\IMG_" + std::to_string(round) + ".jpg";
+        HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, "picture", 7, &written, nullptr);
+        CloseHandle(file);
+        ASSERT_TRUE(MoveFileExA(temporary.c_str(), picture.c_str(), 0));
+        pictures.push_back(picture);
+        Sleep(2100);  // access times in shell IDs count in two-second steps
+    }
+    for (const std::string& picture : pictures) DeleteFileA(picture.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST_F(TopLevelWindows, BrowseForFolderWithFilesAndCancelled) {
     BrowserSeen seen;
     std::thread driver = DriveBrowser(&seen, enabled, "选择文件", IDCANCEL);
