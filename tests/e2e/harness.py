@@ -6,11 +6,13 @@ script mode: session.driver("attach") sends one command and returns its result l
 """
 import json
 import os
+import queue
 import shutil
 import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 import xml.sax.saxutils as sax
@@ -159,16 +161,40 @@ class Display:
 class Driver:
     """One ui-driver.exe in script mode; each call sends a command line and returns the result line."""
 
+    made = []  # the drivers of the running case, whose transcripts a failure reports
+
     def __init__(self, display, desktop, timeout_ms=20000):
+        Driver.made.append(self)
         self.process = subprocess.Popen([WINE, DRIVER, "--utf8", "--desktop", desktop, "--timeout", str(timeout_ms)],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                         env=wine_env(display), text=True, encoding="utf-8", bufsize=1)
         self.transcript = []
+        # A reader thread hands over the driver's lines, so that a driver stuck inside a dying program fails
+        # the step after a deadline instead of holding the whole suite.
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.put(line)
+        self.lines.put(None)
+
+    @staticmethod
+    def deadline(command):
+        """Seconds to wait for the answer: the command's own longest time-out (a number of milliseconds) and a
+        minute more, at least two minutes."""
+        waits = [int(word) for word in command.split() if word.isdigit() and int(word) >= 1000]
+        return max(120, max(waits, default=0) / 1000 + 60)
 
     def __call__(self, command):
         self.process.stdin.write(command + "\n")
         self.process.stdin.flush()
-        line = self.process.stdout.readline().rstrip("\r\n")
+        try:
+            line = self.lines.get(timeout=self.deadline(command))
+        except queue.Empty:
+            self.process.kill()
+            line = "error the driver gave no answer within %d s" % self.deadline(command)
+        line = "error the driver ended" if line is None else line.rstrip("\r\n")
         self.transcript.append((command, line))
         return line
 
@@ -216,6 +242,13 @@ class Program:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        # pexo.exe is a process of its own beside the desktop's explorer; one that hangs must not outlive its test.
+        pid = self.unix_pid()
+        if pid:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
 
 
 class Session:
@@ -282,6 +315,21 @@ class Session:
                 pass
 
 
+def transcripts(drivers, path):
+    """Writes every command the case's drivers sent and what each answered; returns the last few of each,
+    for the failure's report."""
+    tail = ""
+    with open(path, "w", encoding="utf-8") as out:
+        for number, driver in enumerate(drivers, 1):
+            out.write("# driver %d\n" % number)
+            for command, line in driver.transcript:
+                out.write("%s -> %s\n" % (command, line))
+            if driver.transcript:
+                tail += "driver %d, last commands:\n" % number
+                tail += "".join("  %s -> %s\n" % step for step in driver.transcript[-8:])
+    return tail + "(whole transcript: %s)\n" % path
+
+
 def run_tests(tests, results_dir, suite="e2e"):
     """Runs (name, function) pairs, each with a fresh Session made by the function itself; writes a
     GoogleTest-style XML report so that scripts/test counts the cases."""
@@ -291,12 +339,14 @@ def run_tests(tests, results_dir, suite="e2e"):
     for name, function in tests:
         start = time.time()
         print("[ RUN      ] %s.%s" % (suite, name), flush=True)
+        Driver.made = []
         try:
             function(artefacts)
             cases.append((name, time.time() - start, None))
             print("[       OK ] %s.%s (%.1f s)" % (suite, name, time.time() - start), flush=True)
         except Exception as error:
             detail = "".join(traceback.format_exception(type(error), error, error.__traceback__))
+            detail += transcripts(Driver.made, os.path.join(artefacts, "%s.%s.transcript.txt" % (suite, name)))
             cases.append((name, time.time() - start, detail))
             print("[  FAILED  ] %s.%s\n%s" % (suite, name, detail), flush=True)
     failures = sum(1 for c in cases if c[2])

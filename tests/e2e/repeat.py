@@ -3,12 +3,14 @@ flakiness in one command. Arguments: N, then suite names (user_faults or test_us
 import collections
 import glob
 import os
+import shutil
 import subprocess
 import sys
-import tempfile
 import xml.etree.ElementTree as ET
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+# A round with a failed case keeps its log and artefacts here, so a flake can be read afterwards.
+KEPT = os.path.join(HERE, "..", "..", "build", "test-results", "repeat")
 
 
 def suites(names):
@@ -31,17 +33,27 @@ def main():
     passes, runs = collections.Counter(), collections.Counter()
     for suite in suites(sys.argv[2:]):
         for n in range(1, rounds + 1):
-            with tempfile.TemporaryDirectory(prefix="pexo-repeat-") as results:
-                subprocess.run([sys.executable, suite, results], stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
-                reports = glob.glob(os.path.join(results, "*.xml"))
-                if not reports:
-                    runs[os.path.basename(suite) + " (no report)"] += 1
-                for report in reports:
-                    for case in ET.parse(report).getroot().iter("testcase"):
-                        name = "%s.%s" % (case.get("classname"), case.get("name"))
-                        runs[name] += 1
-                        passes[name] += case.find("failure") is None
-            print("%s: round %d of %d done" % (os.path.basename(suite), n, rounds), flush=True)
+            results = os.path.abspath(os.path.join(KEPT, "%s-round-%d" % (os.path.basename(suite)[:-3], n)))
+            shutil.rmtree(results, ignore_errors=True)
+            os.makedirs(results)
+            with open(os.path.join(results, "output.log"), "w") as log:
+                subprocess.run([sys.executable, suite, results], stdout=log, stderr=subprocess.STDOUT)
+            reports = glob.glob(os.path.join(results, "*.xml"))
+            failed = not reports
+            if not reports:
+                runs[os.path.basename(suite) + " (no report)"] += 1
+            for report in reports:
+                for case in ET.parse(report).getroot().iter("testcase"):
+                    name = "%s.%s" % (case.get("classname"), case.get("name"))
+                    runs[name] += 1
+                    passes[name] += case.find("failure") is None
+                    failed = failed or case.find("failure") is not None
+            if failed:
+                print("%s: round %d of %d failed, kept in %s" % (os.path.basename(suite), n, rounds,
+                                                                 os.path.normpath(results)), flush=True)
+            else:
+                shutil.rmtree(results, ignore_errors=True)
+                print("%s: round %d of %d done" % (os.path.basename(suite), n, rounds), flush=True)
     width = max(len(name) for name in runs)
     for name in runs:
         print("%-*s %d/%d" % (width, name, passes[name], runs[name]))
