@@ -10,8 +10,8 @@ pexo_sources(runtime_src runtime)
 add_library(pexo_runtime STATIC ${runtime_src})
 target_include_directories(pexo_runtime PUBLIC ${CMAKE_SOURCE_DIR})
 target_include_directories(pexo_runtime SYSTEM PUBLIC ${PEXO_BOOST_INCLUDE})
-target_link_libraries(pexo_runtime PUBLIC wininet urlmon ole32 oleaut32 uuid shell32 comctl32 gdi32 user32
-                      advapi32 shlwapi)
+# WinINet and the common controls are not linked: they are bound from the system folder at run time.
+target_link_libraries(pexo_runtime PUBLIC urlmon ole32 oleaut32 uuid shell32 gdi32 user32 advapi32 shlwapi)
 
 pexo_sources(ui_src ui)
 if(ui_src)
@@ -35,7 +35,8 @@ enable_testing()
 file(GLOB_RECURSE win_tests_src CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/win/*.cpp")
 add_executable(win_tests ${win_tests_src})
 target_include_directories(win_tests SYSTEM PRIVATE "${PEXO_GTEST}/include")
-target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a" ws2_32 psapi version)
+target_link_libraries(win_tests PRIVATE pexo_app pexo_runtime "${PEXO_GTEST}/lib/libgtest.a" ws2_32 psapi version
+                      wininet comctl32)
 add_test(NAME win_tests COMMAND win_tests)
 
 foreach(sub IN ITEMS skin tools/ui-driver app/shell)
@@ -72,5 +73,5 @@ file(GLOB win_benches CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*_win.cpp")
 foreach(source IN LISTS win_benches)
     get_filename_component(name "${source}" NAME_WE)
     add_executable(${name} "${source}")
-    target_link_libraries(${name} PRIVATE pexo_app pexo_runtime psapi)
+    target_link_libraries(${name} PRIVATE pexo_app pexo_runtime psapi wininet)
 endforeach()

@@ -1,5 +1,6 @@
-// Lazy binding of declared DLL commands: system libraries in a fixed order, named ones from the program's
-// directory first, the exact fatal texts when an export cannot be found.
+// Lazy binding of declared DLL commands: system libraries in a fixed order, named ones from the system folder
+// when they are system libraries and from the program's folder otherwise, the exact fatal texts when an export
+// cannot be found.
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "runtime/dll_commands.h"
 #include "runtime/errors.h"
 #include "runtime/program.h"
+#include "runtime/system_libraries_win.h"
 
 namespace rt {
 
@@ -31,16 +33,18 @@ FARPROC Lookup(HMODULE module, const char* name) {
     return GetProcAddress(module, name);
 }
 
-[[noreturn]] void NotFound(const DllBinding& b) {
-    std::string text;
-    if (b.library && *b.library)
-        text = std::string("无法找到指定DLL库文件“") + b.library + "”中的输出命令“" + b.name + "”";
-    else
-        text = std::string("无法找到指定DLL库文件中的输出命令“") + b.name + "”";
-    ErrorWithText(text.c_str());
-}
+[[noreturn]] void NotFound(const DllBinding& b) { DllExportNotFound(b.library, b.name); }
 
 }  // namespace
+
+void DllExportNotFound(const char* library, const char* name) {
+    std::string text;
+    if (library && *library)
+        text = std::string("无法找到指定DLL库文件“") + library + "”中的输出命令“" + name + "”";
+    else
+        text = std::string("无法找到指定DLL库文件中的输出命令“") + name + "”";
+    ErrorWithText(text.c_str());
+}
 
 void* BindDllCommand(DllBinding& b) {
     if (void* cached = b.address.load()) return cached;
@@ -50,7 +54,8 @@ void* BindDllCommand(DllBinding& b) {
         static const char* const systemLibraries[] = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
                                                       "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
         for (const char* lib : systemLibraries) {
-            HMODULE m = Load(lib);
+            std::string path = SystemLibraryPath(lib);
+            HMODULE m = path.empty() ? nullptr : Load(path);
             if (!m) continue;
             if ((address = Lookup(m, b.name))) {
                 module = m;
@@ -60,10 +65,14 @@ void* BindDllCommand(DllBinding& b) {
         }
         if (!address) NotFound(b);
     } else {
+        // A library of the system folder comes from there alone, so a same-named DLL beside the program is
+        // never loaded in its place; any other plain name (the skin engine) comes from the program's folder.
         std::string file = b.library;
-        if (file.find(':') == std::string::npos) {
+        std::string system = SystemLibraryPath(file);
+        if (!system.empty()) {
+            module = Load(system);
+        } else if (file.find(':') == std::string::npos) {
             module = Load(RunDirectory() + "\\" + file);
-            if (!module) module = Load(file);
         } else {
             module = Load(file);
         }

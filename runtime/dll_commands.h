@@ -18,6 +18,8 @@ struct DllBinding {
 constexpr int32_t kDllCommandCount = 19;
 DllBinding& DllCommand(int32_t index);
 
+// The runtime's fatal error for an export that cannot be found (library empty: the system libraries).
+[[noreturn]] void DllExportNotFound(const char* library, const char* name);
 // Binds the entry if needed and gives its address; a missing library or export is a fatal error.
 void* BindDllCommand(DllBinding& binding);
 // How many libraries the binder has loaded so far (a second call of a bound command loads nothing).

@@ -14,6 +14,7 @@
 #include "runtime/library_rules.h"
 #include "runtime/memory.h"
 #include "runtime/program.h"
+#include "runtime/system_functions_win.h"
 
 namespace rt {
 
@@ -34,7 +35,7 @@ public:
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
     ~InternetHandle() {
-        if (h_) InternetCloseHandle(h_);
+        if (h_) sys::InternetCloseHandle(h_);
     }
     HINTERNET get() const { return h_; }
 
@@ -47,7 +48,7 @@ HINTERNET sharedInternet = nullptr;
 
 void CloseSharedInternet() {
     std::lock_guard<std::mutex> guard(internetLock);
-    if (sharedInternet) InternetCloseHandle(std::exchange(sharedInternet, nullptr));
+    if (sharedInternet) sys::InternetCloseHandle(std::exchange(sharedInternet, nullptr));
 }
 
 // Opened by the first call (a direct connection: no proxy is ever configured) and kept to the program's end.
@@ -55,7 +56,7 @@ void CloseSharedInternet() {
 HINTERNET SharedInternet() {
     std::lock_guard<std::mutex> guard(internetLock);
     if (!sharedInternet) {
-        sharedInternet = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        sharedInternet = sys::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
         if (sharedInternet) AddShutdownStep(&CloseSharedInternet);
     }
     return sharedInternet;
@@ -67,8 +68,8 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 void LimitWaits(HINTERNET request, ULONGLONG deadline) {
     ULONGLONG now = GetTickCount64();
     DWORD timeout = deadline <= now ? 1 : DWORD(std::min<ULONGLONG>(kSilenceTimeoutMs, deadline - now));
-    InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-    InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    sys::InternetSetOptionA(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    sys::InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
 }
 
 // The whole body of a sent request; a failing read ends it with what arrived so far. False when the body
@@ -76,13 +77,14 @@ void LimitWaits(HINTERNET request, ULONGLONG deadline) {
 bool ReadBody(HINTERNET request, size_t maxBytes, ULONGLONG deadline, std::string* body) {
     DWORD length = 0;
     DWORD size = sizeof length;
-    bool known = HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr);
+    bool known =
+        sys::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr);
     if (known && length > maxBytes) return false;
     std::vector<char> buffer(size_t(ReadBufferSize(known, int64_t(length))));
     for (;;) {
         LimitWaits(request, deadline);
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.data(), DWORD(buffer.size()), &read) || read == 0) break;
+        if (!sys::InternetReadFile(request, buffer.data(), DWORD(buffer.size()), &read) || read == 0) break;
         if (read > maxBytes - body->size()) return false;
         body->append(buffer.data(), read);
     }
@@ -101,17 +103,17 @@ void HttpReadFile(Value* result, int32_t argc, Value* args) {
     HINTERNET internet = SharedInternet();
     if (!internet) return SetBytes(result, nullptr);
 
-    InternetHandle connection(InternetConnectA(internet, url.host.c_str(), url.port, OrNull(url.user),
+    InternetHandle connection(sys::InternetConnectA(internet, url.host.c_str(), url.port, OrNull(url.user),
                                                OrNull(url.password), INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection.get()) return SetBytes(result, nullptr);
     const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
     DWORD flags = kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0);
     InternetHandle request(
-        HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
+        sys::HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
     if (!request.get()) return SetBytes(result, nullptr);
     LimitWaits(request.get(), deadline);
     static const char kHeaders[] = "Accept: */*\r\n\r\n";
-    if (!HttpSendRequestA(request.get(), kHeaders, DWORD(std::strlen(kHeaders)), nullptr, 0))
+    if (!sys::HttpSendRequestA(request.get(), kHeaders, DWORD(std::strlen(kHeaders)), nullptr, 0))
         return SetBytes(result, nullptr);
 
     std::string body;

@@ -7,6 +7,7 @@
 #include "runtime/dll_commands.h"
 #include "runtime/errors.h"
 #include "runtime/program.h"
+#include "runtime/system_libraries_win.h"
 
 namespace rt {
 
@@ -49,6 +50,7 @@ void CreateHiddenWindow() {
 }  // namespace
 
 void InitRuntime() {
+    RestrictDllSearch();
     mainThreadId = GetCurrentThreadId();
     char path[MAX_PATH * 2] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);

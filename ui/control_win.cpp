@@ -9,6 +9,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/memory.h"
+#include "runtime/system_functions_win.h"
 #include "ui/form.h"
 #include "ui/shape_box.h"
 #include "ui/window_layer.h"
@@ -72,7 +73,7 @@ void Control::RegisterClasses() {
     if (registered) return;
     registered = true;
     INITCOMMONCONTROLSEX common = {sizeof common, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&common);
+    rt::sys::InitCommonControlsEx(&common);
     // Windows show the program's icon (resource 1) in their caption, the task bar and Alt+Tab; a program
     // without one gets the system's.
     HINSTANCE program = GetModuleHandleA(nullptr);

@@ -13,6 +13,7 @@
 
 #include "app/browser/url_download.h"
 #include "runtime/dll_declarations_win.h"
+#include "runtime/system_functions_win.h"
 
 namespace app {
 
@@ -119,7 +120,7 @@ DWORD WINAPI RunDownloads(LPVOID parameter) {
         // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a
         // cache holding every picture of every download doubles the disk used and, under Wine, slows every later
         // request.
-        DeleteUrlCacheEntryA(job->url.c_str());
+        rt::sys::DeleteUrlCacheEntryA(job->url.c_str());
         int running = DownloadJob::kRunning;
         if (job->state.compare_exchange_strong(running, DownloadJob::kFinished)) {
             SetEvent(job->finished);

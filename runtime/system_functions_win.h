@@ -1,0 +1,24 @@
+// The exports of the system libraries outside Windows' KnownDLLs list that the program calls, bound from the
+// system folder on first use (see system_libraries_win.h).
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <wininet.h>
+
+#include "runtime/system_libraries_win.h"
+
+namespace rt::sys {
+
+inline SystemFunction<decltype(&::InternetOpenA)> InternetOpenA{"wininet.dll", "InternetOpenA"};
+inline SystemFunction<decltype(&::InternetConnectA)> InternetConnectA{"wininet.dll", "InternetConnectA"};
+inline SystemFunction<decltype(&::InternetCloseHandle)> InternetCloseHandle{"wininet.dll", "InternetCloseHandle"};
+inline SystemFunction<decltype(&::InternetSetOptionA)> InternetSetOptionA{"wininet.dll", "InternetSetOptionA"};
+inline SystemFunction<decltype(&::InternetReadFile)> InternetReadFile{"wininet.dll", "InternetReadFile"};
+inline SystemFunction<decltype(&::HttpOpenRequestA)> HttpOpenRequestA{"wininet.dll", "HttpOpenRequestA"};
+inline SystemFunction<decltype(&::HttpSendRequestA)> HttpSendRequestA{"wininet.dll", "HttpSendRequestA"};
+inline SystemFunction<decltype(&::HttpQueryInfoA)> HttpQueryInfoA{"wininet.dll", "HttpQueryInfoA"};
+inline SystemFunction<decltype(&::DeleteUrlCacheEntryA)> DeleteUrlCacheEntryA{"wininet.dll", "DeleteUrlCacheEntryA"};
+inline SystemFunction<decltype(&::InitCommonControlsEx)> InitCommonControlsEx{"comctl32.dll", "InitCommonControlsEx"};
+
+}  // namespace rt::sys
