@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "app/browser/download_names.h"
+#include "app/browser/internet_mark.h"
 #include "app/browser/picture_ends.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
@@ -167,6 +168,8 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs)
     long long size = FileSize(temp);
     bool complete = download.succeeded && download.status >= 200 && download.status < 300 && size >= 0 &&
                     (download.contentLength < 0 ? EndsAsAWholePicture(tempPath, size) : size == download.contentLength);
+    // The mark goes on before the move, so the picture never shows under its name without it.
+    if (complete) MarkFromInternet(tempPath, url.c_str());
     if (complete && MoveFileExA(temp, reserved.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         outcome.saved = true;
         outcome.path = Text::Copy(reserved);

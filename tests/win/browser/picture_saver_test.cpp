@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/browser/internet_mark.h"
 #include "app/browser/picture_saver.h"
 #include "tests/win/support/files.h"
 #include "tests/win/support/http_test_server.h"
@@ -70,6 +71,25 @@ TEST_F(PictureSaving, SameNameThreeTimesIsNumberedAndNothingIsOverwritten) {
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(Save(server.Url("/pic/x.jpg")).saved);
     EXPECT_EQ(Files(), (std::set<std::string>{"x.jpg", "x(1).jpg", "x(2).jpg"}));
     EXPECT_EQ(Read("x(2).jpg"), "JPEG bytes of /pic/x.jpg");
+}
+
+// A saved picture carries the internet zone mark where the volume keeps named streams; elsewhere (Wine's
+// volumes among them) the mark must not turn into a second file beside the picture.
+TEST_F(PictureSaving, TheInternetMarkGoesIntoAStreamOrNowhere) {
+    HttpTestServer server(&Pictures);
+    std::string url = server.Url("/pic/x.jpg");
+    ASSERT_TRUE(Save(url).saved);
+    char root[MAX_PATH] = "";
+    DWORD flags = 0;
+    ASSERT_TRUE(GetVolumePathNameA(folder_.c_str(), root, MAX_PATH));
+    ASSERT_TRUE(GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0));
+    if (flags & FILE_NAMED_STREAMS) {
+        EXPECT_EQ(Read("x.jpg:Zone.Identifier"), ZoneIdentifierText(url));
+    } else {
+        EXPECT_FALSE(MarkFromInternet(folder_ + "x.jpg", url));
+    }
+    EXPECT_EQ(Files(), std::set<std::string>{"x.jpg"});
+    EXPECT_EQ(Read("x.jpg"), "JPEG bytes of /pic/x.jpg");
 }
 
 // The platform keeps a copy of every downloaded file in its URL cache; a download of thousands of pictures
