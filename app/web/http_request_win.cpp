@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include <map>
+#include <new>
 #include <mutex>
 
 #include "app/web/http_request.h"
@@ -138,7 +139,13 @@ bool PerformRequest(int32_t stream) {
 DWORD WINAPI HttpRequestWorker(LPVOID parameter) {
     auto stream = static_cast<int32_t>(reinterpret_cast<intptr_t>(parameter));
     if (stream == 0) return 0;
-    bool wrote = PerformRequest(stream);
+    // A body the memory cannot hold is a failed request, as a broken connection is.
+    bool wrote = false;
+    try {
+        wrote = PerformRequest(stream);
+    } catch (const std::bad_alloc&) {
+        wrote = false;
+    }
     ReleaseStream(stream);
     return wrote ? 1 : 0;
 }

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <new>
 
+#include "runtime/errors.h"
 #include "runtime/program.h"
 #include "tests/common/multithread_cases.h"
 #include "tests/win/child_process.h"
@@ -37,6 +39,27 @@ CHILD_SCENARIO("sections-at-program-end") {
 
 TEST(CriticalSection, ProgramEndDeletesTheSectionsStillLive) {
     EXPECT_EQ(RunChild("sections-at-program-end").output, "deleted");
+}
+
+int32_t RunsOutOfMemory(int32_t) { throw std::bad_alloc(); }
+
+CHILD_SCENARIO("thread-runs-out-of-memory") {
+    SetErrorHook([](int32_t, const char* m) {
+        std::printf("fatal %s", m);
+        std::fflush(stdout);
+        return 1;
+    });
+    InitRuntime();
+    CallLibrary(kThreadCommands[kStartThread].fn, Routine(&RunsOutOfMemory), int32_t(0));
+    MSG msg;  // the main thread pumps messages, as the program's message loop does
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+}
+
+// An exception leaving a thread's routine is the runtime's fatal error, not a silent end of the process.
+TEST(StartThread, AnExceptionInTheRoutineIsTheRuntimesFatalError) {
+    ChildResult r = RunChild("thread-runs-out-of-memory");
+    EXPECT_EQ(r.exitCode, DWORD(-1));
+    EXPECT_EQ(r.output, "fatal 分配内存失败!");
 }
 
 }  // namespace
