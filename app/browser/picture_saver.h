@@ -3,6 +3,7 @@
 // only a complete, successful download is moved onto the reserved name.
 #pragma once
 
+#include "app/browser/url_download.h"
 #include "app/commands.h"
 
 namespace app {
@@ -12,13 +13,11 @@ struct SaveOutcome {
     Text path;  // the file written, when saved
 };
 
-// Longest time a download may go without any progress from the platform before it counts as failed. The
-// platform waits for good on a server that takes a request and never answers; one such picture would keep the
-// whole download, and with it the program, from ending.
-constexpr uint32_t kDownloadSilenceMs = 60000;
-
-// folder ends with a backslash. The name is the address's safe base name, numbered when taken.
-SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs = kDownloadSilenceMs);
+// folder ends with a backslash. The name is the address's safe base name, numbered when taken. A download
+// past its limits counts as failed: the platform waits for good on a server that takes a request and never
+// answers, and a server may trickle or send without end, and one such picture would keep the whole download,
+// and with it the program, from ending.
+SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits& limits = PictureLimits());
 
 // Names tried by the free-name search so far in this process: the cost of finding free names.
 uint64_t FreeNamesTried();

@@ -147,7 +147,7 @@ long long FileSize(const std::string& path) {
 
 uint64_t FreeNamesTried() { return namesTried; }
 
-SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs) {
+SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits& limits) {
     SaveOutcome outcome;
     if (!IsWebAddress(url) || !FolderTakesPictures(folder)) return outcome;
     Reservation reservation = ReserveFreeName(folder, PictureBaseName(url));
@@ -160,13 +160,14 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, uint32_t silenceMs)
         return outcome;
     }
     const char* temp = tempPath.c_str();
-    UrlDownload download = DownloadUrlToFile(url.c_str(), temp, silenceMs);
+    UrlDownload download = DownloadUrlToFile(url.c_str(), temp, limits);
     if (!download.ended) {  // fell silent: the temporary file goes with the download left behind
         reservation.Release();
         return outcome;
     }
     long long size = FileSize(temp);
     bool complete = download.succeeded && download.status >= 200 && download.status < 300 && size >= 0 &&
+                    size <= limits.maxBytes &&
                     (download.contentLength < 0 ? EndsAsAWholePicture(tempPath, size) : size == download.contentLength);
     // The mark goes on before the move, so the picture never shows under its name without it.
     if (complete) MarkFromInternet(tempPath, url.c_str());

@@ -23,8 +23,11 @@ namespace {
 class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     DWORD status = 0;
-    long long contentLength = -1;
+    std::atomic<long long> contentLength{-1};
     std::atomic<ULONGLONG> lastSign{GetTickCount64()};  // when the platform last reported anything
+    std::atomic<long long> received{0};                 // bytes so far, as the platform reports them
+    std::atomic<bool> stop{false};                      // set when the caller gives the download up
+    long long maxBytes = 0;                             // a larger download stops at once
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IUnknown || riid == IID_IBindStatusCallback) {
@@ -45,7 +48,10 @@ public:
     HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return Alive(); }
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG, ULONG, ULONG, LPCWSTR) override { return Alive(); }
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG, ULONG code, LPCWSTR) override {
+        if (code == BINDSTATUS_DOWNLOADINGDATA || code == BINDSTATUS_ENDDOWNLOADDATA) received = progress;
+        return Alive();
+    }
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return Alive(); }
@@ -56,7 +62,6 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnResponse(DWORD code, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
-        Alive();
         status = code;
         if (additional) *additional = nullptr;
         if (headers) {
@@ -66,13 +71,15 @@ public:
             }
             if (_wcsnicmp(headers, L"Content-Length:", 15) == 0) contentLength = _wtoi64(headers + 15);
         }
-        return S_OK;
+        return Alive();
     }
 
 private:
+    // A download given up is told to stop at the platform's next report, so it writes no further.
     HRESULT Alive() {
         lastSign = GetTickCount64();
-        return S_OK;
+        bool oversized = contentLength.load() > maxBytes || received.load() > maxBytes;
+        return stop || oversized ? E_ABORT : S_OK;
     }
 };
 
@@ -168,22 +175,40 @@ void KeepForTheNextDownload(DownloadThread* thread) {
 
 }  // namespace
 
-UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, uint32_t silenceMs) {
+namespace {
+
+// Why a running download is given up: silent for too long, past its deadline (a base time and its announced
+// length at the slowest rate allowed), or larger than a picture may be.
+bool GivenUp(const DownloadWatch& watch, ULONGLONG started, const PictureLimits& limits) {
+    ULONGLONG now = GetTickCount64();
+    if (now - watch.lastSign.load() >= limits.silenceMs) return true;
+    long long length = std::max(watch.contentLength.load(), watch.received.load());
+    if (length > limits.maxBytes) return true;
+    ULONGLONG allowed = limits.baseMs + ULONGLONG(std::max(length, 0LL)) * 1000 / std::max(limits.bytesPerSecond, 1u);
+    return now - started >= allowed;
+}
+
+}  // namespace
+
+UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, const PictureLimits& limits) {
     UrlDownload outcome;
     auto* job = new DownloadJob;
     job->url = url;
     job->temp = path;
+    job->watch.maxBytes = limits.maxBytes;
     DownloadThread* thread = job->finished ? StartDownload(job) : nullptr;
     if (!thread) {
         delete job;
         outcome.ended = true;
         return outcome;
     }
-    // Waits while the platform shows signs of life; a download that falls silent is left behind.
+    // Waits while the platform shows signs of life within the limits; a download past them is left behind.
+    const ULONGLONG started = GetTickCount64();
     while (WaitForSingleObject(job->finished, 200) == WAIT_TIMEOUT) {
-        if (GetTickCount64() - job->watch.lastSign.load() < silenceMs) continue;
+        if (!GivenUp(job->watch, started, limits)) continue;
         int running = DownloadJob::kRunning;
         if (!job->state.compare_exchange_strong(running, DownloadJob::kAbandoned)) continue;  // it just finished
+        job->watch.stop = true;
         job->deleteOnClose = CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         LetGo(job);

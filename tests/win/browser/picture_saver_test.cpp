@@ -73,6 +73,31 @@ TEST_F(PictureSaving, SameNameThreeTimesIsNumberedAndNothingIsOverwritten) {
     EXPECT_EQ(Read("x(2).jpg"), "JPEG bytes of /pic/x.jpg");
 }
 
+// A picture that keeps trickling in past its deadline (a base time and its length at the slowest rate allowed),
+// and one larger than a picture may be, count as failed and leave no file; the same picture within the
+// limits is saved.
+TEST_F(PictureSaving, TricklingAndOversizedPicturesFailWithinTheirLimits) {
+    HttpTestServer server([](const ReceivedRequest& r) {
+        Reply reply;
+        reply.body = std::string(40000, 'p');  // 40 KB in 1 KB pieces, 100 ms apart: about 4 s
+        if (r.requestLine.find("trickle") != std::string::npos) {
+            reply.pieceBytes = 1000;
+            reply.pieceDelayMs = 100;
+        }
+        return reply;
+    });
+    PictureLimits limits;
+    limits.baseMs = 1000;
+    limits.bytesPerSecond = 40000;  // allows 1 s plus 1 s for the length
+    EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/trickle.jpg")), Text::Copy(folder_), limits).saved);
+    limits.baseMs = 10000;  // 11 s in all: the same trickle fits
+    EXPECT_TRUE(SavePicture(Text::Copy(server.Url("/pic/trickle.jpg")), Text::Copy(folder_), limits).saved);
+    limits.maxBytes = 30000;
+    EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/whole.jpg")), Text::Copy(folder_), limits).saved);
+    for (int i = 0; i < 50 && Files().size() > 1; ++i) Sleep(100);  // a download given up goes with its thread
+    EXPECT_EQ(Files(), std::set<std::string>{"trickle.jpg"});
+}
+
 // A saved picture carries the internet zone mark where the volume keeps named streams; elsewhere (Wine's
 // volumes among them) the mark must not turn into a second file beside the picture.
 TEST_F(PictureSaving, TheInternetMarkGoesIntoAStreamOrNowhere) {
@@ -113,7 +138,7 @@ TEST_F(PictureSaving, ASilentServerIsLeftBehindAndLeavesNoFile) {
             return reply;
         });
         ULONGLONG start = GetTickCount64();
-        EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/silent.jpg")), Text::Copy(folder_), 1500).saved);
+        EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/silent.jpg")), Text::Copy(folder_), PictureLimits{1500}).saved);
         double seconds = double(GetTickCount64() - start) / 1000;
         EXPECT_GE(seconds, 1.4);
         EXPECT_LT(seconds, 5.0);

@@ -134,8 +134,10 @@ void HttpTestServer::Serve(SOCKET client) {
                           reply.extraHeaders + "Content-Length: " + std::to_string(reply.body.size()) +
                           "\r\nConnection: close\r\n\r\n" +
                           reply.body.substr(0, reply.body.size() - std::min(reply.cutShortBy, reply.body.size()));
-            for (size_t sent = 0; sent < out.size();) {
-                int n = send(client, out.data() + sent, int(out.size() - sent), 0);
+            for (size_t sent = 0; sent < out.size() && !stopping_;) {
+                if (sent > 0 && reply.pieceDelayMs) Sleep(DWORD(reply.pieceDelayMs));
+                size_t piece = reply.pieceBytes ? std::min(reply.pieceBytes, out.size() - sent) : out.size() - sent;
+                int n = send(client, out.data() + sent, int(piece), 0);
                 if (n <= 0) break;
                 sent += size_t(n);
             }

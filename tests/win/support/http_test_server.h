@@ -28,6 +28,8 @@ struct Reply {
     bool reset = false;        // close the connection at once without answering
     size_t cutShortBy = 0;     // announce the whole body but send this many bytes less, then close
     std::string raw;           // when set: sent exactly as it stands (status line, headers, body), then close
+    size_t pieceBytes = 0;     // when set: the answer goes out in pieces of this size ...
+    int pieceDelayMs = 0;      // ... with this pause before each piece after the first
 };
 
 class HttpTestServer {
