@@ -121,4 +121,10 @@ void RunChildScenarioIfAsked(int argc, char** argv) {
     }
 }
 
+int PrintFatalError(int32_t, const char* message) {
+    std::printf("fatal %s", message);
+    std::fflush(stdout);
+    return 1;
+}
+
 }  // namespace rt

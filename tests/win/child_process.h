@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace rt {
@@ -19,6 +20,9 @@ struct ChildResult {
 // With a program path, that copy of the test program runs instead (its directory is then the run directory).
 ChildResult RunChild(const std::string& scenario, bool answerErrorBox = false, DWORD timeoutMs = 30000,
                      const std::string& program = "");
+
+// An error hook for child scenarios: prints "fatal " and the runtime's fatal message, and keeps the box away.
+int PrintFatalError(int32_t number, const char* message);
 
 // Registers a scenario that RunChild can start; use CHILD_SCENARIO at namespace scope in any test file.
 bool RegisterChildScenario(const char* name, void (*body)());

@@ -44,11 +44,7 @@ TEST(CriticalSection, ProgramEndDeletesTheSectionsStillLive) {
 int32_t RunsOutOfMemory(int32_t) { throw std::bad_alloc(); }
 
 CHILD_SCENARIO("thread-runs-out-of-memory") {
-    SetErrorHook([](int32_t, const char* m) {
-        std::printf("fatal %s", m);
-        std::fflush(stdout);
-        return 1;
-    });
+    SetErrorHook(&PrintFatalError);
     InitRuntime();
     CallLibrary(kThreadCommands[kStartThread].fn, Routine(&RunsOutOfMemory), int32_t(0));
     MSG msg;  // the main thread pumps messages, as the program's message loop does

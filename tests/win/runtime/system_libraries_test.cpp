@@ -16,16 +16,12 @@
 #include "runtime/program.h"
 #include "runtime/system_libraries_win.h"
 #include "tests/win/child_process.h"
+#include "tests/win/support/files.h"
 
 namespace rt {
 namespace {
 
-std::string BuildFolder() {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    return path.substr(0, path.rfind('\\'));
-}
+using testing_support::BuildFolder;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -82,11 +78,7 @@ std::string SystemFolderFile(const char* name) {
 }
 
 CHILD_SCENARIO("dll-system-library-beside-program") {
-    SetErrorHook([](int32_t, const char* m) {
-        std::printf("fatal %s", m);
-        std::fflush(stdout);
-        return 1;
-    });
+    SetErrorHook(&PrintFatalError);
     InitRuntime();
     std::string engine = RunDirectory() + "\\skin\\SkinH_EL.dll";
     if (!CopyFileA(engine.c_str(), (RunDirectory() + "\\" + kTwinName).c_str(), FALSE) ||

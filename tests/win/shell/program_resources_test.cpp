@@ -7,15 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/support/files.h"
+
 namespace app {
 namespace {
 
-std::string ProgramPath() {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path = self;
-    return path.substr(0, path.rfind('\\') + 1) + "pexo.exe";
-}
+std::string ProgramPath() { return testing_support::BuildFolder() + "\\pexo.exe"; }
 
 class ProgramResources : public ::testing::Test {
 protected:

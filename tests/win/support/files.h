@@ -30,4 +30,12 @@ inline std::string ReadWhole(const std::string& path) {
     return s.str();
 }
 
+// The folder that holds this test program, and pexo.exe beside it (no trailing backslash).
+inline std::string BuildFolder() {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path = self;
+    return path.substr(0, path.rfind('\\'));
+}
+
 }  // namespace testing_support
