@@ -6,6 +6,10 @@
 
 namespace app {
 
+// An index page: tens of KB in practice. A larger one fails as a broken page does, rather than hold the
+// window thread's scan, and the worker reading it, for as long as the server keeps sending.
+constexpr int64_t kPageMaxBytes = 16 << 20;
+
 // A thumbnail: a few KB in practice; one of 4 MiB is no thumbnail.
 constexpr int32_t kThumbnailMaxBytes = 4 << 20;
 constexpr int32_t kThumbnailDeadlineMs = 60000;

@@ -8,6 +8,7 @@
 #include <new>
 #include <mutex>
 
+#include "app/web/fetch_limits.h"
 #include "app/web/http_request.h"
 #include "app/web/http_rules.h"
 #include "runtime/dll_declarations_win.h"
@@ -121,10 +122,16 @@ bool PerformRequest(int32_t stream) {
         rt::dll::HttpSendRequestA(h.request, allHeaders.c_str(), DWORD(allHeaders.size()), nullptr, 0);
 
     int32_t body = OpenMemoryFile();
+    int64_t total = 0;
     for (;;) {
         char buffer[512] = {};
         DWORD n = 0;
         if (!rt::dll::InternetReadFile(h.request, buffer, sizeof buffer, &n) || n == 0) break;
+        total += n;
+        if (total > kPageMaxBytes) {
+            CloseFile(body);
+            return false;
+        }
         WriteBytes(body, Bytes::Copy(buffer, n));
     }
     Text responseHeaders = ReadResponseHeaders(h.request);

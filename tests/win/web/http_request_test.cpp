@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "app/web/fetch_limits.h"
 #include "app/web/http_request.h"
 #include "tests/win/support/http_test_server.h"
 
@@ -114,6 +115,19 @@ TEST(HttpRequestBodies, ManyPiecesNulBytesAndEmpty) {
     EXPECT_EQ(Str(HttpRequest(T(server.Url("/big")))), big);
     EXPECT_TRUE(HttpRequest(T(server.Url("/empty"))).empty());
     EXPECT_EQ(Str(HttpRequest(T(server.Url("/404")))), "not here");
+}
+
+// A page of up to 16 MiB comes back whole; one byte more is a failed request, as a broken page is.
+TEST(HttpRequestBodies, PagesOverTheCapFail) {
+    std::string page(size_t(kPageMaxBytes), 'p');
+    HttpTestServer server([&](const ReceivedRequest& r) {
+        Reply reply;
+        reply.body = page;
+        if (r.requestLine.find("/over") != std::string::npos) reply.body += 'q';
+        return reply;
+    });
+    EXPECT_EQ(HttpRequest(T(server.Url("/cap"))).size(), page.size());
+    EXPECT_TRUE(HttpRequest(T(server.Url("/over"))).empty());
 }
 
 TEST(HttpRequestResponse, HeadersAreReadWholeAndCookiesReachTheStore) {
