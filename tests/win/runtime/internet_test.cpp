@@ -137,6 +137,21 @@ TEST_F(HttpReadFileTest, BodiesOverTheSizeLimitAndFetchesPastTheDeadlineFail) {
     });
     EXPECT_EQ(fetch(slow.Url("/slow"), 4096, 1000), "");  // without the deadline: "late"
     EXPECT_EQ(fetch(slow.Url("/slow"), 4096, 10000), "late");
+
+    // An answer trickling in a byte every 200 ms (its head alone takes some 12 s, the whole 30 s) ends at the
+    // deadline, not when the answer does: both while the head comes in and while the body does.
+    testing_support::HttpTestServer trickle([](const testing_support::ReceivedRequest&) {
+        testing_support::Reply reply;
+        reply.body = std::string(90, 't');
+        reply.pieceBytes = 1;
+        reply.pieceDelayMs = 200;
+        return reply;
+    });
+    for (int32_t deadlineMs : {1000, 16000}) {
+        ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(fetch(trickle.Url("/trickle"), 4096, deadlineMs), "");
+        EXPECT_LT(GetTickCount64() - start, ULONGLONG(deadlineMs) + 4000) << deadlineMs;
+    }
 }
 
 TEST(HttpReadFile, NothingToFetchGivesTheEmptyByteSet) {
