@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <urlmon.h>
 #include <wininet.h>
 
 #include "runtime/system_libraries_win.h"
@@ -15,10 +16,13 @@ inline SystemFunction<decltype(&::InternetConnectA)> InternetConnectA{"wininet.d
 inline SystemFunction<decltype(&::InternetCloseHandle)> InternetCloseHandle{"wininet.dll", "InternetCloseHandle"};
 inline SystemFunction<decltype(&::InternetSetOptionA)> InternetSetOptionA{"wininet.dll", "InternetSetOptionA"};
 inline SystemFunction<decltype(&::InternetReadFile)> InternetReadFile{"wininet.dll", "InternetReadFile"};
+inline SystemFunction<decltype(&::InternetQueryDataAvailable)> InternetQueryDataAvailable{
+    "wininet.dll", "InternetQueryDataAvailable"};
 inline SystemFunction<decltype(&::HttpOpenRequestA)> HttpOpenRequestA{"wininet.dll", "HttpOpenRequestA"};
 inline SystemFunction<decltype(&::HttpSendRequestA)> HttpSendRequestA{"wininet.dll", "HttpSendRequestA"};
 inline SystemFunction<decltype(&::HttpQueryInfoA)> HttpQueryInfoA{"wininet.dll", "HttpQueryInfoA"};
-inline SystemFunction<decltype(&::DeleteUrlCacheEntryA)> DeleteUrlCacheEntryA{"wininet.dll", "DeleteUrlCacheEntryA"};
+inline SystemFunction<decltype(&::ObtainUserAgentString)> ObtainUserAgentString{"urlmon.dll",
+                                                                               "ObtainUserAgentString"};
 inline SystemFunction<decltype(&::InitCommonControlsEx)> InitCommonControlsEx{"comctl32.dll", "InitCommonControlsEx"};
 
 }  // namespace rt::sys

@@ -1,9 +1,10 @@
-// Downloads over urlmon's URLDownloadToFileA, with a status callback that reads the HTTP status and the
-// announced length (the call alone reports success for an error page) and notes every sign of progress.
+// Downloads a picture over WinINet into a file, streamed in 64 KB pieces on a kept download thread, with the
+// response's status and announced length, every sign of progress, and the limits checked between pieces. The
+// caller gives a download up when it falls silent, runs past its deadline or grows past a picture's size.
 #include <windows.h>
-#include <urlmon.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -12,76 +13,116 @@
 #include <vector>
 
 #include "app/browser/url_download.h"
-#include "runtime/dll_declarations_win.h"
+#include "runtime/library_rules.h"
 #include "runtime/system_functions_win.h"
 
 namespace app {
 
 namespace {
 
-// Receives the response status and headers of one download.
-class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
-public:
-    DWORD status = 0;
+// What the download thread reports while it runs; the caller reads it to decide whether to give up.
+struct DownloadProgress {
+    std::atomic<uint32_t> status{0};
     std::atomic<long long> contentLength{-1};
-    std::atomic<ULONGLONG> lastSign{GetTickCount64()};  // when the platform last reported anything
-    std::atomic<long long> received{0};                 // bytes so far, as the platform reports them
-    std::atomic<bool> stop{false};                      // set when the caller gives the download up
-    long long maxBytes = 0;                             // a larger download stops at once
+    std::atomic<ULONGLONG> lastSign{GetTickCount64()};  // when the last bytes (or the answer's head) arrived
+    std::atomic<long long> received{0};
+    std::atomic<bool> stop{false};  // set when the caller gives the download up: no further piece is written
+};
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IBindStatusCallback) {
-            *out = static_cast<IBindStatusCallback*>(this);
-        } else if (riid == IID_IHttpNegotiate) {
-            *out = static_cast<IHttpNegotiate*>(this);
-        } else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    // Lives on the caller's stack for the length of the call.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+constexpr DWORD kPieceBytes = 64 * 1024;
+// Never from the cache, never into it: the saved file is the copy the user wants, and under Wine a cache holding
+// every picture also slows every later request.
+constexpr DWORD kDownloadFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI;
 
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return Alive(); }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG, ULONG code, LPCWSTR) override {
-        if (code == BINDSTATUS_DOWNLOADINGDATA || code == BINDSTATUS_ENDDOWNLOADDATA) received = progress;
-        return Alive();
-    }
-    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return Alive(); }
-    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+// The agent the platform's own URL downloads send.
+std::string DownloadAgent() {
+    char agent[512] = "";
+    DWORD size = sizeof agent;
+    if (FAILED(rt::sys::ObtainUserAgentString(0, agent, &size))) return "Mozilla/4.0 (compatible; MSIE 7.0)";
+    return agent;
+}
 
-    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additional) override {
-        if (additional) *additional = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OnResponse(DWORD code, LPCWSTR headers, LPCWSTR, LPWSTR* additional) override {
-        status = code;
-        if (additional) *additional = nullptr;
-        if (headers) {
-            for (const wchar_t* p = headers; (p = wcsstr(p, L"\n")) != nullptr;) {
-                ++p;
-                if (_wcsnicmp(p, L"Content-Length:", 15) == 0) contentLength = _wtoi64(p + 15);
-            }
-            if (_wcsnicmp(headers, L"Content-Length:", 15) == 0) contentLength = _wtoi64(headers + 15);
-        }
-        return Alive();
-    }
+// One internet handle for every download, kept to the program's end, with the connections per server lifted to
+// the ten downloads that run at once (Windows would otherwise let only two to six of them transfer).
+HINTERNET DownloadInternet() {
+    static HINTERNET internet = [] {
+        DWORD connections = 10;
+        rt::sys::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+        rt::sys::InternetSetOptionA(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                                    sizeof connections);
+        return rt::sys::InternetOpenA(DownloadAgent().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    }();
+    return internet;
+}
 
-private:
-    // A download given up is told to stop at the platform's next report, so it writes no further.
-    HRESULT Alive() {
-        lastSign = GetTickCount64();
-        bool oversized = contentLength.load() > maxBytes || received.load() > maxBytes;
-        return stop || oversized ? E_ABORT : S_OK;
+// Closes an internet handle when the download ends.
+struct InternetHandle {
+    HINTERNET h;
+    ~InternetHandle() {
+        if (h) rt::sys::InternetCloseHandle(h);
     }
 };
+
+long long AnnouncedLength(HINTERNET request) {
+    char text[32] = "";
+    DWORD size = sizeof text;
+    if (!rt::sys::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+    return std::atoll(text);
+}
+
+// Downloads url into the existing file path; true when the body ended as the server ended it (its length, the
+// chunked end, or the connection's close), false on any failure, on a body over maxBytes, or when stopped.
+bool Stream(const std::string& url, const std::string& path, DWORD silenceMs, long long maxBytes,
+            DownloadProgress* progress) {
+    rt::UrlParts parts;
+    HINTERNET internet = DownloadInternet();
+    if (!internet || !rt::SplitUrl(url, &parts)) return false;
+    InternetHandle connection{rt::sys::InternetConnectA(
+        internet, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
+        parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0)};
+    if (!connection.h) return false;
+    const char* accept[] = {"*/*", nullptr};
+    InternetHandle request{rt::sys::HttpOpenRequestA(connection.h, "GET", parts.path.c_str(), "HTTP/1.1", nullptr,
+                                                     accept, kDownloadFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0),
+                                                     0)};
+    if (!request.h) return false;
+    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+        rt::sys::InternetSetOptionA(request.h, option, &silenceMs, sizeof silenceMs);
+    if (!rt::sys::HttpSendRequestA(request.h, nullptr, 0, nullptr, 0)) return false;
+    progress->lastSign = GetTickCount64();
+    DWORD status = 0, size = sizeof status;
+    rt::sys::HttpQueryInfoA(request.h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
+    progress->status = status;
+    progress->contentLength = AnnouncedLength(request.h);
+    if (progress->contentLength.load() > maxBytes) return false;
+
+    // Others may open the file meanwhile, so that a caller who gives the download up can mark it for deletion.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::vector<char> piece(kPieceBytes);
+    bool ended = false;
+    while (!progress->stop) {
+        // Reads only what has arrived, so a trickling server cannot hold a read past the caller's limits.
+        DWORD available = 0, read = 0, written = 0;
+        if (!rt::sys::InternetQueryDataAvailable(request.h, &available, 0, 0)) break;
+        if (available == 0) {
+            ended = true;
+            break;
+        }
+        if (!rt::sys::InternetReadFile(request.h, piece.data(), std::min(available, kPieceBytes), &read)) break;
+        if (read == 0) {
+            ended = true;
+            break;
+        }
+        progress->lastSign = GetTickCount64();
+        if ((progress->received += read) > maxBytes) break;
+        if (!WriteFile(file, piece.data(), read, &written, nullptr) || written != read) break;
+    }
+    bool closed = CloseHandle(file);
+    return ended && closed && !progress->stop;
+}
 
 // One download, shared by the caller waiting for it and the thread carrying it out; whoever lets go last frees
 // it. Its state settles once, from running to finished (by the thread) or to abandoned (by a caller that stopped
@@ -93,8 +134,10 @@ struct DownloadJob {
     std::atomic<int> holders{2};
     std::atomic<int> state{kRunning};
     std::string url, temp;
-    DownloadWatch watch;
-    HRESULT result = E_FAIL;
+    DWORD silenceMs = 0;
+    long long maxBytes = 0;
+    DownloadProgress progress;
+    bool ok = false;
     HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE deleteOnClose = INVALID_HANDLE_VALUE;
     ~DownloadJob() {
@@ -107,9 +150,8 @@ void LetGo(DownloadJob* job) {
     if (--job->holders == 0) delete job;
 }
 
-// Threads that carry out downloads, kept for the next one: the platform sets up state of its own on a thread's
-// first download (under Wine a hidden window), which costs more than a small picture's download. A thread whose
-// job was abandoned ends once the platform lets it go and is not used again.
+// Threads that carry out downloads, kept for the next one. A thread whose job was abandoned ends once its
+// download ends and is not used again.
 struct DownloadThread {
     HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     DownloadJob* job = nullptr;
@@ -123,11 +165,7 @@ DWORD WINAPI RunDownloads(LPVOID parameter) {
     for (;;) {
         WaitForSingleObject(self->wake, INFINITE);
         DownloadJob* job = self->job;
-        job->result = rt::dll::URLDownloadToFileA(nullptr, job->url.c_str(), job->temp.c_str(), 0, &job->watch);
-        // The platform also keeps the picture in its URL cache. The saved file is the copy the user wants; a
-        // cache holding every picture of every download doubles the disk used and, under Wine, slows every later
-        // request.
-        rt::sys::DeleteUrlCacheEntryA(job->url.c_str());
+        job->ok = Stream(job->url, job->temp, job->silenceMs, job->maxBytes, &job->progress);
         int running = DownloadJob::kRunning;
         if (job->state.compare_exchange_strong(running, DownloadJob::kFinished)) {
             SetEvent(job->finished);
@@ -173,13 +211,9 @@ void KeepForTheNextDownload(DownloadThread* thread) {
     idleThreads.push_back(thread);
 }
 
-}  // namespace
-
-namespace {
-
 // Why a running download is given up: silent for too long, past its deadline (a base time and its announced
 // length at the slowest rate allowed), or larger than a picture may be.
-bool GivenUp(const DownloadWatch& watch, ULONGLONG started, const PictureLimits& limits) {
+bool GivenUp(const DownloadProgress& watch, ULONGLONG started, const PictureLimits& limits) {
     ULONGLONG now = GetTickCount64();
     if (now - watch.lastSign.load() >= limits.silenceMs) return true;
     long long length = std::max(watch.contentLength.load(), watch.received.load());
@@ -195,20 +229,21 @@ UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, c
     auto* job = new DownloadJob;
     job->url = url;
     job->temp = path;
-    job->watch.maxBytes = limits.maxBytes;
+    job->silenceMs = limits.silenceMs;
+    job->maxBytes = limits.maxBytes;
     DownloadThread* thread = job->finished ? StartDownload(job) : nullptr;
     if (!thread) {
         delete job;
         outcome.ended = true;
         return outcome;
     }
-    // Waits while the platform shows signs of life within the limits; a download past them is left behind.
+    // Waits while bytes keep coming within the limits; a download past them is left behind.
     const ULONGLONG started = GetTickCount64();
     while (WaitForSingleObject(job->finished, 200) == WAIT_TIMEOUT) {
-        if (!GivenUp(job->watch, started, limits)) continue;
+        if (!GivenUp(job->progress, started, limits)) continue;
         int running = DownloadJob::kRunning;
         if (!job->state.compare_exchange_strong(running, DownloadJob::kAbandoned)) continue;  // it just finished
-        job->watch.stop = true;
+        job->progress.stop = true;
         job->deleteOnClose = CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                          nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         LetGo(job);
@@ -216,9 +251,9 @@ UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, c
     }
     KeepForTheNextDownload(thread);
     outcome.ended = true;
-    outcome.succeeded = SUCCEEDED(job->result);
-    outcome.status = job->watch.status;
-    outcome.contentLength = job->watch.contentLength;
+    outcome.succeeded = job->ok;
+    outcome.status = job->progress.status;
+    outcome.contentLength = job->progress.contentLength;
     LetGo(job);
     return outcome;
 }
