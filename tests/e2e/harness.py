@@ -165,8 +165,9 @@ class Driver:
 
     def __init__(self, display, desktop, timeout_ms=20000):
         Driver.made.append(self)
+        self.errors = tempfile.TemporaryFile()
         self.process = subprocess.Popen([WINE, DRIVER, "--utf8", "--desktop", desktop, "--timeout", str(timeout_ms)],
-                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.errors,
                                         env=wine_env(display), text=True, encoding="utf-8", bufsize=1)
         self.transcript = []
         # A reader thread hands over the driver's lines, so that a driver stuck inside a dying program fails
@@ -194,9 +195,14 @@ class Driver:
         except queue.Empty:
             self.process.kill()
             line = "error the driver gave no answer within %d s" % self.deadline(command)
-        line = "error the driver ended" if line is None else line.rstrip("\r\n")
+        line = "error the driver ended (%s)" % self.last_errors() if line is None else line.rstrip("\r\n")
         self.transcript.append((command, line))
         return line
+
+    def last_errors(self):
+        """The end of what the driver (and Wine for it) wrote to its error output."""
+        self.errors.seek(0)
+        return self.errors.read().decode("utf-8", "replace").strip().replace("\n", " | ")[-400:]
 
     def ok(self, command):
         line = self(command)
@@ -277,7 +283,9 @@ class Session:
                 if line.startswith("ok"):
                     return program, driver
                 driver.stop()
-                check("cannot use desktop" in line, "attach: " + line)
+                # Wine may refuse a desktop name, or end a driver started while it makes the desktop: both are
+                # the platform's, not the program's, and the next driver tries again.
+                check("cannot use desktop" in line or "the driver ended" in line, "attach: " + line)
                 check(program.process.poll() is None, "the program ended before its window showed: " + line)
                 check(time.time() < deadline, "attach: " + line)
                 if time.time() > given_up:

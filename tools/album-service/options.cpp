@@ -75,7 +75,8 @@ std::string UsageText() {
            "  --download-url TEXT      body of /pexoxiazai.txt (default: this server's /download.html)\n"
            "  --latency MS             wait before every answer\n"
            "  --fault KIND=GLOB        misbehave on paths matching GLOB (* and ?, decoded path and query);\n"
-           "                           KIND: a status code, reset, hang, cut, trickle[:MS], delay:MS\n"
+           "                           KIND: a status code, reset, hang, cut, cut-unsized, trickle[:MS],\n"
+           "                           delay:MS, endless (no length), endless-sized (1 GiB announced)\n"
            "  --set-cookie NAME=VALUE  add a Set-Cookie header to every answer (repeatable)\n"
            "  --long-header N          add an X-Padding header with N bytes of value to every answer\n"
            "  --override PATH=FILE     serve FILE's bytes at PATH (repeatable)\n"
@@ -141,7 +142,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             if (!rule) {
                 error =
                     "--fault: expected [once+]KIND=GLOB, KIND being a status code, reset, hang, cut, cut-unsized, "
-                    "trickle[:MS] or delay:MS; got " +
+                    "trickle[:MS], delay:MS, endless or endless-sized; got " +
                     value;
                 return false;
             }

@@ -67,12 +67,15 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
         argument = kind.substr(colon + 1);
         kind = kind.substr(0, colon);
     }
-    if (kind == "reset" || kind == "hang" || kind == "cut" || kind == "cut-unsized") {
+    if (kind == "reset" || kind == "hang" || kind == "cut" || kind == "cut-unsized" || kind == "endless" ||
+        kind == "endless-sized") {
         if (!argument.empty()) return std::nullopt;
-        rule.kind = kind == "reset"         ? FaultKind::kReset
-                    : kind == "hang"        ? FaultKind::kHang
-                    : kind == "cut-unsized" ? FaultKind::kCutUnsized
-                                            : FaultKind::kCut;
+        rule.kind = kind == "reset"           ? FaultKind::kReset
+                    : kind == "hang"          ? FaultKind::kHang
+                    : kind == "cut-unsized"   ? FaultKind::kCutUnsized
+                    : kind == "endless"       ? FaultKind::kEndless
+                    : kind == "endless-sized" ? FaultKind::kEndlessSized
+                                              : FaultKind::kCut;
     } else if (kind == "trickle") {
         rule.kind = FaultKind::kTrickle;
         rule.value = kDefaultTrickleMs;
@@ -261,6 +264,13 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
         resource = Lookup(target, request);
     }
     const std::string& body = *resource.body;
+    if (fault && (fault->kind == FaultKind::kEndless || fault->kind == FaultKind::kEndlessSized)) {
+        bool sized = fault->kind == FaultKind::kEndlessSized;
+        std::string head = BuildResponseHead({resource.status, resource.contentType, size_t(1) << 30, false,
+                                              options_.longHeaderBytes, &options_.cookies, sized});
+        SendWithoutEnd(fd, head, body);
+        return false;
+    }
     bool cut = fault && (fault->kind == FaultKind::kCut || fault->kind == FaultKind::kCutUnsized);
     bool keepAlive = request.keepAlive && !cut;
     std::string head =
@@ -344,6 +354,15 @@ bool Server::Trickle(int fd, std::string_view bytes, int intervalMs) {
         if (!SendAll(fd, bytes.substr(i, 1), {})) return false;
     }
     return true;
+}
+
+// Sends the head and the body, then filler bytes until the client closes the connection or the server stops.
+bool Server::SendWithoutEnd(int fd, std::string_view head, std::string_view body) {
+    if (!SendAll(fd, head, body)) return false;
+    const std::string filler(64 * 1024, ' ');
+    while (!stopping_)
+        if (!SendAll(fd, filler, {})) return false;
+    return false;
 }
 
 // Keeps the connection open without answering until the client closes it or the server stops.

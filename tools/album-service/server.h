@@ -29,6 +29,8 @@ enum class FaultKind {
     kCutUnsized,  // announce no length, send half of the body, close (the close is all that ends it)
     kTrickle,     // send the whole response one byte every `value` milliseconds
     kDelay,       // wait `value` milliseconds, then answer normally
+    kEndless,     // announce no length, send the body and then filler bytes without end
+    kEndlessSized,  // announce a length of 1 GiB, send the body and then filler bytes without end
 };
 
 struct FaultRule {
@@ -87,6 +89,7 @@ private:
     bool Sleep(int ms);
     bool SendAll(int fd, std::string_view head, std::string_view body);
     bool Trickle(int fd, std::string_view bytes, int intervalMs);
+    bool SendWithoutEnd(int fd, std::string_view head, std::string_view body);
     void Hold(int fd);
 
     const Site& site_;

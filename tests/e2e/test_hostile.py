@@ -1,0 +1,105 @@
+"""A hostile album service: answers without end or far too large at every stage, a trickled version file, a
+thumbnail claiming 20000 x 20000 pixels, and picture names chosen so that Windows would run the saved files."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+from harness import Session, check, private_mib, run_tests
+from test_download import digests, download, folder, pictures_of
+from test_faults import (Overrides, free_port, index_page, list_album_responsively, responsive_until,
+                         thumbnails_requested, wait_for_request, begin_listing)
+from test_listing import DOWNLOAD_ALL, listed_demo
+
+
+def endless_and_trickled_answers(artefacts):
+    """The version file trickles in a byte a second (the window shows once its 15 s are up); 四行's index pages
+    never end (each fails at 16 MiB); one thumbnail of 三行 never ends (given up at 4 MiB); of 旅行's pictures one
+    announces 1 GiB and one never ends without announcing a length (given up at 256 MiB)."""
+    started = time.time()
+    s = Session("--version-text", "V" + "1" * 200, "--fault", "trickle:1000=/pexo.txt",
+                "--fault", "endless=/demo/album/1004*", "--fault", "endless=/abpic/1003/IMG_0002.jpg",
+                "--fault", "endless-sized=/pic/1005/IMG_0003.jpg", "--fault", "endless=/pic/1005/IMG_0004.jpg",
+                artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        # The window thread takes input once the version fetch has given up.
+        d.ok("wait-idle 60000")
+        seconds = time.time() - started
+        print("the window took input %.1f s after the start" % seconds)
+        check(seconds < 50, "the window took input %.0f s after the start" % seconds)
+        listed_demo(d)
+        begin_listing(s, "四行(16)", "/demo/album/1004")
+        responsive_until(d, "enabled", 300000, longest_ms=15000)
+        check(not thumbnails_requested(s, 1004), "an endless index page lists nothing")
+        check(d.ok("state %s" % DOWNLOAD_ALL) == "1 0", "按钮4 disabled")
+        seconds = list_album_responsively(s, "三行(15)", "/demo/album/1003")
+        check(len(thumbnails_requested(s, 1003)) == 15, "every thumbnail asked for")
+        check(seconds < 60, "the endless thumbnail was given up (%.0f s)" % seconds)
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        download(d, DOWNLOAD_ALL, target, "已成功下载48张图片，2张下载失败。")
+        mib = private_mib(s.program.unix_pid())
+        print("private memory after the endless answers: %.0f MiB" % mib)
+        check(mib < 400, "private memory %.0f MiB" % mib)
+        # A download given up keeps its temporary file open for deletion until the platform lets it go; once
+        # the program has ended, exactly the 48 pictures are there.
+        d.ok("close")
+        check(d.ok("wait-exit 30000") == "0", "closing ends the program")
+        album = pictures_of(s.service.manifest(), 1005)
+        expected = {os.path.basename(p["full"]): p["sha256"] for n, p in album.items() if n not in (3, 4)}
+        check(digests(target) == expected, "files %s" % sorted(digests(target)))
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
+
+
+# A JPEG header declaring 20000 x 20000 pixels: a few dozen bytes that a decoder would turn into 1.2 GB.
+PIXEL_BOMB = bytes.fromhex("ffd8ffc0001108" "4e20" "4e20" "03012200021101031101" "ffd9")
+DANGEROUS = ["x.scr", "photo.jpg.lnk", "x.url", "setup.EXE", "wininet.dll", "a.library-ms", "run.bat"]
+
+
+def small_jpeg():
+    out = subprocess.run(["convert", "-size", "16x16", "xc:#4080c0", "jpeg:-"], capture_output=True, check=True)
+    return out.stdout
+
+
+def pixel_bomb_and_dangerous_names(artefacts):
+    """旅行's index page lists seven pictures whose names Windows would run or the shell act on, and one whose
+    thumbnail claims 20000 x 20000 pixels: the listing ends with the window answering, memory stays small, and
+    downloading all saves every picture with "_" after such an extension."""
+    port = free_port()
+    picture = small_jpeg()
+    files = Overrides()
+    entries = []
+    for name in DANGEROUS + ["bomb.jpg"]:
+        body = PIXEL_BOMB if name == "bomb.jpg" else picture
+        files.add(body, "/abpic/danger/" + name, "/pic/danger/" + name)
+        entries.append(("http://127.0.0.1:%d/abpic/danger/%s" % (port, name), name))
+    files.add(index_page("pictures", entries), "/demo/album/1005", "/demo/album/1005/index/0")
+    s = Session("--port", str(port), *files.options, artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        wait_for_request(s, "/abpic/danger/bomb.jpg", 30)
+        mib = private_mib(s.program.unix_pid())
+        print("private memory after the pixel bomb: %.0f MiB" % mib)
+        check(mib < 400, "private memory %.0f MiB" % mib)
+        download(d, DOWNLOAD_ALL, target, "已成功下载8张图片。")
+        names = set(os.listdir(target))
+        check(names == {n + "_" for n in DANGEROUS} | {"bomb.jpg"}, sorted(names))
+        check(all(digests(target)[n + "_"] == digests(target)["x.scr_"] for n in DANGEROUS), "bytes kept")
+    finally:
+        s.close()
+        files.remove()
+        shutil.rmtree(target, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(1 if run_tests([
+        ("EndlessAndTrickledAnswers", endless_and_trickled_answers),
+        ("PixelBombAndDangerousNames", pixel_bomb_and_dangerous_names),
+    ], sys.argv[1], suite="e2e_hostile") else 0)
