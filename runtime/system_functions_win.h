@@ -21,6 +21,8 @@ inline SystemFunction<decltype(&::InternetQueryDataAvailable)> InternetQueryData
 inline SystemFunction<decltype(&::HttpOpenRequestA)> HttpOpenRequestA{"wininet.dll", "HttpOpenRequestA"};
 inline SystemFunction<decltype(&::HttpSendRequestA)> HttpSendRequestA{"wininet.dll", "HttpSendRequestA"};
 inline SystemFunction<decltype(&::HttpQueryInfoA)> HttpQueryInfoA{"wininet.dll", "HttpQueryInfoA"};
+inline SystemFunction<decltype(&::InternetGetCookieExA)> InternetGetCookieExA{"wininet.dll", "InternetGetCookieExA"};
+inline SystemFunction<decltype(&::InternetSetCookieExA)> InternetSetCookieExA{"wininet.dll", "InternetSetCookieExA"};
 inline SystemFunction<decltype(&::ObtainUserAgentString)> ObtainUserAgentString{"urlmon.dll",
                                                                                "ObtainUserAgentString"};
 inline SystemFunction<decltype(&::InitCommonControlsEx)> InitCommonControlsEx{"comctl32.dll", "InitCommonControlsEx"};

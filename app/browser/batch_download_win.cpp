@@ -10,6 +10,7 @@
 #include "app/browser/batch_download.h"
 #include "app/browser/download_names.h"
 #include "app/browser/picture_saver.h"
+#include "app/browser/url_download.h"
 #include "app/browser/thumbnail_grid.h"
 #include "app/main_window_access.h"
 #include "app/shell/globals.h"
@@ -112,6 +113,7 @@ void DownloadPictures() {
         savedPictures = 0;
         failedPictures = 0;
         failures.clear();
+        BeginDownloadStage();
         RunWorkerStage(&DownloadWorker);
         ShowFailuresInGrid();
         downloading = false;

@@ -22,6 +22,9 @@ struct PictureLimits {
     long long maxBytes = 256LL << 20;       // no picture is larger
 };
 
+// Starts a download stage: the cookies downloads send are looked up afresh, once per scheme, host and folder.
+void BeginDownloadStage();
+
 // Downloads `url` into the existing file `path`; nothing goes into the platform's cache. A download
 // left behind keeps `path` open for deletion on close: the name stays taken while its thread may still write
 // there, and the file goes when that download ends or the program does.

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,8 +33,8 @@ struct DownloadProgress {
 constexpr DWORD kPieceBytes = 64 * 1024;
 // Never from the cache, never into it: the saved file is the copy the user wants, and under Wine a cache holding
 // every picture also slows every later request.
-constexpr DWORD kDownloadFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_UI;
+constexpr DWORD kDownloadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
 
 // The agent the platform's own URL downloads send.
 std::string DownloadAgent() {
@@ -64,6 +65,58 @@ struct InternetHandle {
     }
 };
 
+// The platform's cookie store costs a dozen cache lookups under one process-wide lock for every request under
+// Wine, so downloads skip it: their cookies come from a snapshot taken once per scheme, host and folder of the
+// addresses in a download stage, and the cookies an answer sets go back into the store, which then ends as it
+// would have. The request carries the same Cookie line the store would have added.
+std::mutex snapshotLock;
+std::map<std::string, std::string> cookieSnapshot;  // "scheme://host/folder/" -> "Cookie: ...\r\n" or ""
+
+std::string SnapshotKey(const std::string& url) {
+    std::string key = url.substr(0, url.find_first_of("?#"));
+    return key.substr(0, key.rfind('/') + 1);
+}
+
+std::string CookieLine(const std::string& url) {
+    std::string key = SnapshotKey(url);
+    {
+        std::lock_guard<std::mutex> hold(snapshotLock);
+        auto it = cookieSnapshot.find(key);
+        if (it != cookieSnapshot.end()) return it->second;
+    }
+    std::string line;
+    DWORD size = 0;
+    if (rt::sys::InternetGetCookieExA(url.c_str(), nullptr, nullptr, &size, INTERNET_COOKIE_HTTPONLY, nullptr) &&
+        size > 1) {
+        std::string cookies(size, '\0');
+        if (rt::sys::InternetGetCookieExA(url.c_str(), nullptr, cookies.data(), &size, INTERNET_COOKIE_HTTPONLY,
+                                          nullptr)) {
+            cookies.resize(std::strlen(cookies.c_str()));
+            if (!cookies.empty()) line = "Cookie: " + cookies + "\r\n";
+        }
+    }
+    std::lock_guard<std::mutex> hold(snapshotLock);
+    cookieSnapshot[key] = line;
+    return line;
+}
+
+// Hands every Set-Cookie line of the answer to the store, and drops the snapshot for that folder so that the
+// next download there sends the cookies as the store now has them.
+void HandBackCookies(const std::string& url, HINTERNET request) {
+    bool any = false;
+    for (DWORD index = 0;;) {
+        char value[4096] = "";
+        DWORD size = sizeof value;
+        DWORD asked = index;
+        if (!rt::sys::HttpQueryInfoA(request, HTTP_QUERY_SET_COOKIE, value, &size, &index) || index == asked) break;
+        rt::sys::InternetSetCookieExA(url.c_str(), nullptr, value, INTERNET_COOKIE_HTTPONLY, 0);
+        any = true;
+    }
+    if (!any) return;
+    std::lock_guard<std::mutex> hold(snapshotLock);
+    cookieSnapshot.erase(SnapshotKey(url));
+}
+
 long long AnnouncedLength(HINTERNET request) {
     char text[32] = "";
     DWORD size = sizeof text;
@@ -89,8 +142,12 @@ bool Stream(const std::string& url, const std::string& path, DWORD silenceMs, lo
     if (!request.h) return false;
     for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
         rt::sys::InternetSetOptionA(request.h, option, &silenceMs, sizeof silenceMs);
-    if (!rt::sys::HttpSendRequestA(request.h, nullptr, 0, nullptr, 0)) return false;
+    std::string cookies = CookieLine(url);
+    if (!rt::sys::HttpSendRequestA(request.h, cookies.empty() ? nullptr : cookies.c_str(), DWORD(cookies.size()),
+                                   nullptr, 0))
+        return false;
     progress->lastSign = GetTickCount64();
+    HandBackCookies(url, request.h);
     DWORD status = 0, size = sizeof status;
     rt::sys::HttpQueryInfoA(request.h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
     progress->status = status;
@@ -223,6 +280,11 @@ bool GivenUp(const DownloadProgress& watch, ULONGLONG started, const PictureLimi
 }
 
 }  // namespace
+
+void BeginDownloadStage() {
+    std::lock_guard<std::mutex> hold(snapshotLock);
+    cookieSnapshot.clear();
+}
 
 UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, const PictureLimits& limits) {
     UrlDownload outcome;

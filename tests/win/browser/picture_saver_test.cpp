@@ -16,6 +16,7 @@
 
 #include "app/browser/internet_mark.h"
 #include "app/browser/picture_saver.h"
+#include "app/browser/url_download.h"
 #include "tests/win/support/files.h"
 #include "tests/win/support/http_test_server.h"
 
@@ -96,6 +97,36 @@ TEST_F(PictureSaving, TricklingAndOversizedPicturesFailWithinTheirLimits) {
     EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/whole.jpg")), Text::Copy(folder_), limits).saved);
     for (int i = 0; i < 50 && Files().size() > 1; ++i) Sleep(100);  // a download given up goes with its thread
     EXPECT_EQ(Files(), std::set<std::string>{"trickle.jpg"});
+}
+
+// Downloads send the cookies the platform's store holds for each picture's address, as the store would add
+// them (a cookie scoped to another path stays away), and the cookies an answer sets reach the store and the
+// next download in the stage.
+TEST_F(PictureSaving, CookiesOfTheStoreGoWithEachPictureAndComeBackFromIt) {
+    HttpTestServer server([](const ReceivedRequest& r) {
+        Reply reply;
+        reply.body = "JPEG bytes";
+        if (r.requestLine.find("first") != std::string::npos) reply.extraHeaders = "Set-Cookie: given=1; path=/\r\n";
+        return reply;
+    });
+    std::string base = server.Url("/");
+    ASSERT_TRUE(InternetSetCookieA(base.c_str(), nullptr, "album=7; path=/pic/"));
+    ASSERT_TRUE(InternetSetCookieA(base.c_str(), nullptr, "elsewhere=1; path=/other/"));
+    BeginDownloadStage();
+    ASSERT_TRUE(Save(server.Url("/pic/first.jpg")).saved);
+    ASSERT_TRUE(Save(server.Url("/pic/second.jpg")).saved);
+    std::vector<ReceivedRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_NE(requests[0].headers.find("Cookie: album=7\r\n"), std::string::npos) << requests[0].headers;
+    EXPECT_EQ(requests[0].headers.find("elsewhere"), std::string::npos) << requests[0].headers;
+    EXPECT_NE(requests[1].headers.find("given=1"), std::string::npos) << requests[1].headers;
+    EXPECT_NE(requests[1].headers.find("album=7"), std::string::npos) << requests[1].headers;
+    char cookies[512] = "";
+    DWORD size = sizeof cookies;
+    ASSERT_TRUE(InternetGetCookieA(base.c_str(), nullptr, cookies, &size));
+    EXPECT_NE(std::string(cookies).find("given=1"), std::string::npos) << cookies;
+    for (const char* gone : {"album=; path=/pic/", "elsewhere=; path=/other/", "given=; path=/"})
+        InternetSetCookieA(base.c_str(), nullptr, (gone + std::string("; expires=Thu, 01-Jan-1970 00:00:00 GMT")).c_str());
 }
 
 // A saved picture carries the internet zone mark where the volume keeps named streams; elsewhere (Wine's
