@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/args.h"
+#include "runtime/kept_threads_win.h"
 #include "runtime/library_commands.h"
 #include "runtime/library_rules.h"
 #include "runtime/memory.h"
@@ -118,108 +119,25 @@ bool Fetch(const std::string& address, size_t maxBytes, ULONGLONG deadline, std:
     return ReadBody(request.get(), maxBytes, deadline, body);
 }
 
-// A fetch with a deadline runs on a fetch thread while its caller waits no longer than the deadline: sending
-// the request waits for the whole answer head, which a server trickling a byte a second can stretch without
-// end. A job the caller stopped waiting for is left to its thread, which ends once the platform lets it go;
-// whoever lets go of the job last frees it. Fetch threads are kept for the next fetch.
-struct FetchJob {
-    enum : int { kRunning, kFinished, kAbandoned };
-    std::atomic<int> holders{2};
-    std::atomic<int> state{kRunning};
+// A fetch with a deadline runs on a kept thread while its caller waits no longer than the deadline: sending the
+// request waits for the whole answer head, which a server trickling a byte a second can stretch without end.
+struct FetchWork final : KeptWork {
     std::string address, body;
     size_t maxBytes = 0;
     ULONGLONG deadline = 0;
     bool fetched = false;
-    HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ~FetchJob() {
-        if (finished) CloseHandle(finished);
-    }
+    void Run() override { fetched = Fetch(address, maxBytes, deadline, &body); }
 };
-
-void LetGo(FetchJob* job) {
-    if (--job->holders == 0) delete job;
-}
-
-struct FetchThread {
-    HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    FetchJob* job = nullptr;
-};
-
-std::mutex idleFetchThreadsLock;
-std::vector<FetchThread*> idleFetchThreads;
-
-DWORD WINAPI RunFetches(LPVOID parameter) {
-    auto* self = static_cast<FetchThread*>(parameter);
-    for (;;) {
-        WaitForSingleObject(self->wake, INFINITE);
-        FetchJob* job = self->job;
-        job->fetched = Fetch(job->address, job->maxBytes, job->deadline, &job->body);
-        int running = FetchJob::kRunning;
-        if (job->state.compare_exchange_strong(running, FetchJob::kFinished)) {
-            SetEvent(job->finished);
-            LetGo(job);
-            continue;  // the caller puts this thread back among the idle ones
-        }
-        LetGo(job);
-        break;
-    }
-    CloseHandle(self->wake);
-    delete self;
-    return 0;
-}
-
-// Hands the job to an idle fetch thread, or to a new one; null when no thread could be started.
-FetchThread* StartFetch(FetchJob* job) {
-    FetchThread* thread = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(idleFetchThreadsLock);
-        if (!idleFetchThreads.empty()) {
-            thread = idleFetchThreads.back();
-            idleFetchThreads.pop_back();
-        }
-    }
-    if (!thread) {
-        thread = new FetchThread;
-        HANDLE handle = thread->wake ? CreateThread(nullptr, 0, &RunFetches, thread, 0, nullptr) : nullptr;
-        if (!handle) {
-            if (thread->wake) CloseHandle(thread->wake);
-            delete thread;
-            return nullptr;
-        }
-        CloseHandle(handle);
-    }
-    thread->job = job;
-    SetEvent(thread->wake);
-    return thread;
-}
 
 bool FetchWithinDeadline(const std::string& address, size_t maxBytes, ULONGLONG deadline, std::string* body) {
-    auto* job = new FetchJob;
-    job->address = address;
-    job->maxBytes = maxBytes;
-    job->deadline = deadline;
-    FetchThread* thread = job->finished ? StartFetch(job) : nullptr;
-    if (!thread) {
-        delete job;
-        return false;
-    }
-    ULONGLONG now = GetTickCount64();
-    DWORD wait = deadline > now ? DWORD(std::min<ULONGLONG>(deadline - now, INFINITE - 1)) : 0;
-    if (WaitForSingleObject(job->finished, wait) != WAIT_OBJECT_0) {
-        int running = FetchJob::kRunning;
-        if (job->state.compare_exchange_strong(running, FetchJob::kAbandoned)) {
-            LetGo(job);
-            return false;
-        }
-        WaitForSingleObject(job->finished, INFINITE);  // it finished just now
-    }
-    {
-        std::lock_guard<std::mutex> guard(idleFetchThreadsLock);
-        idleFetchThreads.push_back(thread);
-    }
-    bool fetched = job->fetched;
-    if (fetched) body->swap(job->body);
-    LetGo(job);
+    auto* work = new FetchWork;
+    work->address = address;
+    work->maxBytes = maxBytes;
+    work->deadline = deadline;
+    if (!RunOnKeptThread(work, 50, [deadline] { return GetTickCount64() < deadline; })) return false;
+    bool fetched = work->fetched;
+    if (fetched) body->swap(work->body);
+    LetGo(work);
     return fetched;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/browser/url_download.h"
+#include "runtime/kept_threads_win.h"
 #include "runtime/library_rules.h"
 #include "runtime/system_functions_win.h"
 
@@ -181,92 +182,27 @@ bool Stream(const std::string& url, const std::string& path, DWORD silenceMs, lo
     return ended && closed && !progress->stop;
 }
 
-// One download, shared by the caller waiting for it and the thread carrying it out; whoever lets go last frees
-// it. Its state settles once, from running to finished (by the thread) or to abandoned (by a caller that stopped
-// waiting). An abandoned job's temporary file is kept open for deletion on close: its name stays taken (no later
-// download gets it while the platform may still write there), and the file goes when the job ends or, should
-// the platform never end it, when the program does.
-struct DownloadJob {
-    enum : int { kRunning, kFinished, kAbandoned };
-    std::atomic<int> holders{2};
-    std::atomic<int> state{kRunning};
+// One download on a kept thread. Given up, it is stopped before its next piece, and its temporary file is kept
+// open for deletion on close: its name stays taken (no later download gets it while the thread may still write
+// there), and the file goes when the download ends or, should it never end, when the program does.
+struct DownloadWork final : rt::KeptWork {
     std::string url, temp;
     DWORD silenceMs = 0;
     long long maxBytes = 0;
     DownloadProgress progress;
     bool ok = false;
-    HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE deleteOnClose = INVALID_HANDLE_VALUE;
-    ~DownloadJob() {
-        if (finished) CloseHandle(finished);
+    ~DownloadWork() override {
         if (deleteOnClose != INVALID_HANDLE_VALUE) CloseHandle(deleteOnClose);
     }
+    void Run() override { ok = Stream(url, temp, silenceMs, maxBytes, &progress); }
+    void GivenUp() override {
+        progress.stop = true;
+        deleteOnClose = CreateFileA(temp.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    }
+    void FinishedAfterGivingUp() override { DeleteFileA(temp.c_str()); }
 };
-
-void LetGo(DownloadJob* job) {
-    if (--job->holders == 0) delete job;
-}
-
-// Threads that carry out downloads, kept for the next one. A thread whose job was abandoned ends once its
-// download ends and is not used again.
-struct DownloadThread {
-    HANDLE wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    DownloadJob* job = nullptr;
-};
-
-std::mutex idleThreadsLock;
-std::vector<DownloadThread*> idleThreads;
-
-DWORD WINAPI RunDownloads(LPVOID parameter) {
-    auto* self = static_cast<DownloadThread*>(parameter);
-    for (;;) {
-        WaitForSingleObject(self->wake, INFINITE);
-        DownloadJob* job = self->job;
-        job->ok = Stream(job->url, job->temp, job->silenceMs, job->maxBytes, &job->progress);
-        int running = DownloadJob::kRunning;
-        if (job->state.compare_exchange_strong(running, DownloadJob::kFinished)) {
-            SetEvent(job->finished);
-            LetGo(job);
-            continue;  // the caller puts this thread back among the idle ones
-        }
-        DeleteFileA(job->temp.c_str());
-        LetGo(job);
-        break;
-    }
-    CloseHandle(self->wake);
-    delete self;
-    return 0;
-}
-
-// Hands the job to an idle download thread, or to a new one; null when no thread could be started.
-DownloadThread* StartDownload(DownloadJob* job) {
-    DownloadThread* thread = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(idleThreadsLock);
-        if (!idleThreads.empty()) {
-            thread = idleThreads.back();
-            idleThreads.pop_back();
-        }
-    }
-    if (!thread) {
-        thread = new DownloadThread;
-        HANDLE handle = thread->wake ? CreateThread(nullptr, 0, &RunDownloads, thread, 0, nullptr) : nullptr;
-        if (!handle) {
-            if (thread->wake) CloseHandle(thread->wake);
-            delete thread;
-            return nullptr;
-        }
-        CloseHandle(handle);
-    }
-    thread->job = job;
-    SetEvent(thread->wake);
-    return thread;
-}
-
-void KeepForTheNextDownload(DownloadThread* thread) {
-    std::lock_guard<std::mutex> guard(idleThreadsLock);
-    idleThreads.push_back(thread);
-}
 
 // Why a running download is given up: silent for too long, past its deadline (a base time and its announced
 // length at the slowest rate allowed), or larger than a picture may be.
@@ -288,35 +224,19 @@ void BeginDownloadStage() {
 
 UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, const PictureLimits& limits) {
     UrlDownload outcome;
-    auto* job = new DownloadJob;
-    job->url = url;
-    job->temp = path;
-    job->silenceMs = limits.silenceMs;
-    job->maxBytes = limits.maxBytes;
-    DownloadThread* thread = job->finished ? StartDownload(job) : nullptr;
-    if (!thread) {
-        delete job;
-        outcome.ended = true;
-        return outcome;
-    }
-    // Waits while bytes keep coming within the limits; a download past them is left behind.
+    auto* work = new DownloadWork;
+    work->url = url;
+    work->temp = path;
+    work->silenceMs = limits.silenceMs;
+    work->maxBytes = limits.maxBytes;
+    // Waits while bytes keep coming within the limits; a download past them is given up.
     const ULONGLONG started = GetTickCount64();
-    while (WaitForSingleObject(job->finished, 200) == WAIT_TIMEOUT) {
-        if (!GivenUp(job->progress, started, limits)) continue;
-        int running = DownloadJob::kRunning;
-        if (!job->state.compare_exchange_strong(running, DownloadJob::kAbandoned)) continue;  // it just finished
-        job->progress.stop = true;
-        job->deleteOnClose = CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        LetGo(job);
-        return outcome;
-    }
-    KeepForTheNextDownload(thread);
+    if (!rt::RunOnKeptThread(work, 200, [&] { return !GivenUp(work->progress, started, limits); })) return outcome;
     outcome.ended = true;
-    outcome.succeeded = job->ok;
-    outcome.status = job->progress.status;
-    outcome.contentLength = job->progress.contentLength;
-    LetGo(job);
+    outcome.succeeded = work->ok;
+    outcome.status = work->progress.status;
+    outcome.contentLength = work->progress.contentLength;
+    rt::LetGo(work);
     return outcome;
 }
 
