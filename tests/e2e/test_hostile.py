@@ -1,16 +1,17 @@
 """A hostile album service: answers without end or far too large at every stage, a trickled version file, a
-thumbnail claiming 20000 x 20000 pixels, and picture names chosen so that Windows would run the saved files."""
+thumbnail claiming 20000 x 20000 pixels, picture names chosen so that Windows would run the saved files, and
+2,000 pictures of one name."""
 import os
 import shutil
 import subprocess
 import sys
 import time
 
-from harness import Session, check, private_mib, run_tests
+from harness import Session, check, private_mib, q, run_tests
 from test_download import digests, download, folder, pictures_of
-from test_faults import (Overrides, free_port, index_page, list_album_responsively, responsive_until,
-                         thumbnails_requested, wait_for_request, begin_listing)
-from test_listing import DOWNLOAD_ALL, listed_demo
+from test_faults import (Overrides, begin_listing, free_port, index_page, list_album_responsively, new_user,
+                         responsive_until, thumbnails_requested, wait_for_request)
+from test_listing import COMBO, DOWNLOAD_ALL, listed_demo
 
 
 def endless_and_trickled_answers(artefacts):
@@ -98,8 +99,31 @@ def pixel_bomb_and_dangerous_names(artefacts):
         shutil.rmtree(target, ignore_errors=True)
 
 
+def two_thousand_pictures_of_one_name(artefacts):
+    """An album whose 2,000 pictures are all named photo.jpg (each in a folder of its own on the server): every
+    one is saved, under photo.jpg and photo(1).jpg to photo(1999).jpg, nothing overwritten, each file equal to
+    one of the service's pictures. (The free-name search remembers the last number per name, so this costs
+    about one name tried per picture; the win test ManyPicturesOfOneNameCostOneTryEach counts them.)"""
+    s = Session("--big", "2000", "--big-name", "photo.jpg", artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        new_user(d, "bench")
+        d.ok("wait-text %s %s 60000" % (COMBO, q("大相册(2000)")))
+        list_album_responsively(s, "大相册(2000)", "/bench/album/1013", 600000)
+        download(d, DOWNLOAD_ALL, target, "已成功下载2000张图片。")
+        names = set(os.listdir(target))
+        check(names == {"photo.jpg"} | {"photo(%d).jpg" % n for n in range(1, 2000)}, "%d names" % len(names))
+        expected = sorted(p["sha256"] for p in s.service.manifest()["pictures"] if p["album"] == 1013)
+        check(sorted(digests(target).values()) == expected, "every picture saved whole, once")
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
+
+
 if __name__ == "__main__":
     sys.exit(1 if run_tests([
         ("EndlessAndTrickledAnswers", endless_and_trickled_answers),
         ("PixelBombAndDangerousNames", pixel_bomb_and_dangerous_names),
+        ("TwoThousandPicturesOfOneName", two_thousand_pictures_of_one_name),
     ], sys.argv[1], suite="e2e_hostile") else 0)

@@ -69,6 +69,7 @@ std::string UsageText() {
     return "usage: album-service [options]\n"
            "  --port N                 listen on 127.0.0.1:N (0, the default: any free port)\n"
            "  --big N                  add user \"bench\" with one album of N pictures\n"
+           "  --big-name NAME          every picture of that album is named NAME (each in its own folder)\n"
            "  --albums-per-page N      albums per album index page (default 8)\n"
            "  --pictures-per-page N    pictures per picture index page (default 24)\n"
            "  --version-text TEXT      body of /pexo.txt (default V1.0; escapes \\r \\n \\t \\\\ \\xHH)\n"
@@ -99,7 +100,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
         static const std::string_view kValueOptions[] = {
             "--port",    "--big",         "--albums-per-page", "--pictures-per-page",
             "--latency", "--long-header", "--version-text",    "--download-url",
-            "--fault",   "--set-cookie",  "--override",        "--log"};
+            "--fault",   "--set-cookie",  "--override",        "--log",
+            "--big-name"};
         if (std::find(std::begin(kValueOptions), std::end(kValueOptions), option) == std::end(kValueOptions)) {
             error = "unknown option " + option;
             return false;
@@ -121,6 +123,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
         } else if (option == "--big") {
             if (!numberIn(0, 1000000)) return false;
             config.site.bigAlbumPictures = int(number);
+        } else if (option == "--big-name") {
+            if (value.empty() || value.find_first_of("/\\?#") != std::string::npos) {
+                error = "--big-name: expected a file name without / \\ ? #";
+                return false;
+            }
+            config.site.bigAlbumFileName = value;
         } else if (option == "--albums-per-page") {
             if (!numberIn(1, 100000)) return false;
             config.site.albumsPerPage = int(number);

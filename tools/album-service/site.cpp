@@ -199,8 +199,11 @@ size_t Site::AddAlbum(std::string name, int pictureCount) {
     for (int n = 1; n <= pictureCount; ++n) {
         char file[32];
         std::snprintf(file, sizeof file, "IMG_%04d.jpg", n);
-        AddPicture(album, std::string(kPictureWords[(n - 1) % std::size(kPictureWords)]) + std::to_string(n), file,
-                   kThumbPrefix, "");
+        std::string fileName = bench && !options_.bigAlbumFileName.empty()
+                                   ? std::to_string(n) + "/" + options_.bigAlbumFileName
+                                   : std::string(file);
+        AddPicture(album, std::string(kPictureWords[(n - 1) % std::size(kPictureWords)]) + std::to_string(n),
+                   fileName, kThumbPrefix, "");
         // The benchmark album keeps its pictures small: thousands of them stay in memory.
         if (bench) {
             pictures_.back().fullWidth = kBenchFullSize.width;

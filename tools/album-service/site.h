@@ -14,6 +14,7 @@ namespace album {
 
 struct SiteOptions {
     int bigAlbumPictures = 0;          // > 0: user "bench" gets one album of that many pictures
+    std::string bigAlbumFileName;      // not empty: that album's pictures are all "N/<this name>"
     int albumsPerPage = 8;             // albums per album index page
     int picturesPerPage = 24;          // pictures per picture index page
     std::string versionText = "V1.0";  // body of /pexo.txt, bytes as they are
