@@ -88,15 +88,29 @@ std::wstring ToWide(const std::string& ansi) {
     return wide;
 }
 
+// The folder the browser opens at, and whether anything was selected in it since.
+struct StartFolder {
+    std::string path;
+    bool selected = false;
+};
+
 // Once the folder browser is up, selects the start folder and opens it in the tree, so that OK alone
-// chooses it again. A folder that no longer exists leaves the browser at the top of the tree.
+// chooses it again. A folder that no longer exists leaves the browser at the top of the tree. Every change of
+// the selection, the user's or this one, is noted.
 int CALLBACK SelectStartFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
-    if (message != BFFM_INITIALIZED || !data) return 0;
-    auto* start = reinterpret_cast<const std::string*>(data);
-    std::wstring wide = ToWide(*start);
+    auto* start = reinterpret_cast<StartFolder*>(data);
+    if (!start) return 0;
+    if (message == BFFM_SELCHANGED) start->selected = true;
+    if (message != BFFM_INITIALIZED) return 0;
+    std::wstring wide = ToWide(start->path);
     SendMessageW(dialog, BFFM_SETEXPANDED, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
-    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start->c_str()));
+    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start->path.c_str()));
     return 0;
+}
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Reads the folder and each folder above it once. The browser finds its start folder by comparing the
@@ -124,10 +138,11 @@ void BrowseForFolder(Value* result, int32_t argc, Value* args) {
     info.hwndOwner = owner;
     info.lpszTitle = ArgText(argc, args, 0);
     info.ulFlags = kBrowseEditBox | (ArgBool(argc, args, 1) ? kBrowseIncludeFiles : 0);
-    std::string start = ArgOmitted(argc, args, 2) ? std::string() : std::string(ArgText(argc, args, 2));
-    if (start.size() > 3 && start.back() == '\\') start.pop_back();  // "D:\\pictures\\" as "D:\\pictures"
-    if (!start.empty()) {
-        ReadFolderPath(start);
+    StartFolder start;
+    if (!ArgOmitted(argc, args, 2)) start.path = ArgText(argc, args, 2);
+    if (start.path.size() > 3 && start.path.back() == '\\') start.path.pop_back();  // "D:\\pictures\\" as "D:\\pictures"
+    if (!start.path.empty()) {
+        ReadFolderPath(start.path);
         info.lpfn = &SelectStartFolder;
         info.lParam = reinterpret_cast<LPARAM>(&start);
     }
@@ -141,6 +156,11 @@ void BrowseForFolder(Value* result, int32_t argc, Value* args) {
     if (item) {
         if (!SHGetPathFromIDListA(item, path)) path[0] = 0;
         CoTaskMemFree(item);
+        // OK with nothing selected: the browser could not show the start folder (Wine's finds it only while the
+        // folders on its path keep the access times its tree listed) and would answer with the desktop. The
+        // start folder, which OK alone is meant to choose, is the answer then.
+        if (!start.path.empty() && !start.selected && IsFolder(start.path))
+            lstrcpynA(path, start.path.c_str(), MAX_PATH);
     }
     SetText(result, NewText(path));
 }

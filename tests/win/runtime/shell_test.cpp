@@ -230,6 +230,27 @@ TEST_F(TopLevelWindows, BrowseForFolderStartsAtAFolderJustWrittenInto) {
     RemoveDirectoryA(folder.c_str());
 }
 
+// A start folder the browser cannot show (inside a hidden folder, which its tree leaves out): OK with nothing
+// selected chooses the start folder, not the desktop the browser answers with.
+TEST_F(TopLevelWindows, BrowseForFolderOkWithoutASelectionChoosesTheStartFolder) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string hidden = std::string(temp) + ".pexo-hidden-" + std::to_string(GetCurrentProcessId());
+    std::string folder = hidden + "\\album";
+    ASSERT_TRUE(CreateDirectoryA(hidden.c_str(), nullptr));
+    SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    std::thread driver([] {
+        if (HWND dialog = WaitForDialog()) PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    Text path = TextResult(CallLibrary(kShellCommands[kBrowseForFolder].fn, "选择保存目录", false, folder.c_str()));
+    driver.join();
+    EXPECT_TRUE(SameText(path.str(), folder)) << path.str();
+    RemoveDirectoryA(folder.c_str());
+    SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(hidden.c_str());
+}
+
 TEST_F(TopLevelWindows, BrowseForFolderWithFilesAndCancelled) {
     BrowserSeen seen;
     std::thread driver = DriveBrowser(&seen, enabled, "选择文件", IDCANCEL);
