@@ -1,16 +1,18 @@
-// The internet library over WinINet: HttpReadFile, with one internet handle shared by every call.
+// The internet library over WinINet: HttpReadFile, and the same fetch with the cookies of a stage's snapshot, with
+// one internet handle shared by every call.
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "runtime/args.h"
+#include "runtime/cookie_snapshot_win.h"
+#include "runtime/internet_win.h"
 #include "runtime/kept_threads_win.h"
 #include "runtime/library_commands.h"
 #include "runtime/library_rules.h"
@@ -99,8 +101,12 @@ bool ReadBody(HINTERNET request, size_t maxBytes, ULONGLONG deadline, std::strin
     return GetTickCount64() < deadline;
 }
 
-// One fetch: the request HttpReadFile sends and the body it reads; false when the fetch failed.
-bool Fetch(const std::string& address, size_t maxBytes, ULONGLONG deadline, std::string* body) {
+// How a fetch finds the cookies it sends: the platform's store per request, or the stage's snapshot.
+enum class Cookies { kStore, kSnapshot };
+
+// One fetch: the request HttpReadFile sends and the body it reads; false when the fetch failed. With the
+// snapshot the request skips the store and carries the Cookie line the store would have added, in its place.
+bool Fetch(const std::string& address, size_t maxBytes, ULONGLONG deadline, Cookies cookies, std::string* body) {
     UrlParts url;
     if (!SplitUrl(address.c_str(), &url)) return false;
     HINTERNET internet = SharedInternet();
@@ -109,13 +115,17 @@ bool Fetch(const std::string& address, size_t maxBytes, ULONGLONG deadline, std:
                                                     OrNull(url.password), INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection.get()) return false;
     const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
-    DWORD flags = kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0);
+    DWORD flags = kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0) |
+                  (cookies == Cookies::kSnapshot ? INTERNET_FLAG_NO_COOKIES : 0);
     InternetHandle request(
         sys::HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
     if (!request.get()) return false;
     LimitWaits(request.get(), deadline);
-    static const char kHeaders[] = "Accept: */*\r\n\r\n";
-    if (!sys::HttpSendRequestA(request.get(), kHeaders, DWORD(std::strlen(kHeaders)), nullptr, 0)) return false;
+    std::string headers = "Accept: */*\r\n";
+    if (cookies == Cookies::kSnapshot) headers += SnapshotCookieLine(address);
+    headers += "\r\n";
+    if (!sys::HttpSendRequestA(request.get(), headers.c_str(), DWORD(headers.size()), nullptr, 0)) return false;
+    if (cookies == Cookies::kSnapshot) HandBackSetCookies(address, request.get());
     return ReadBody(request.get(), maxBytes, deadline, body);
 }
 
@@ -125,15 +135,18 @@ struct FetchWork final : KeptWork {
     std::string address, body;
     size_t maxBytes = 0;
     ULONGLONG deadline = 0;
+    Cookies cookies = Cookies::kStore;
     bool fetched = false;
-    void Run() override { fetched = Fetch(address, maxBytes, deadline, &body); }
+    void Run() override { fetched = Fetch(address, maxBytes, deadline, cookies, &body); }
 };
 
-bool FetchWithinDeadline(const std::string& address, size_t maxBytes, ULONGLONG deadline, std::string* body) {
+bool FetchWithinDeadline(const std::string& address, size_t maxBytes, ULONGLONG deadline, Cookies cookies,
+                         std::string* body) {
     auto* work = new FetchWork;
     work->address = address;
     work->maxBytes = maxBytes;
     work->deadline = deadline;
+    work->cookies = cookies;
     if (!RunOnKeptThread(work, 50, [deadline] { return GetTickCount64() < deadline; })) return false;
     bool fetched = work->fetched;
     if (fetched) body->swap(work->body);
@@ -148,11 +161,15 @@ void HttpReadFile(Value* result, int32_t argc, Value* args) {
     size_t maxBytes = ArgOmitted(argc, args, 1) ? kMaxHttpBody : size_t(std::max(ArgInt(argc, args, 1), 0));
     int32_t deadlineMs = ArgOmitted(argc, args, 2) ? 0 : ArgInt(argc, args, 2);
     std::string address = ArgText(argc, args, 0), body;
-    bool fetched = deadlineMs > 0
-                       ? FetchWithinDeadline(address, maxBytes, GetTickCount64() + ULONGLONG(deadlineMs), &body)
-                       : Fetch(address, maxBytes, ~ULONGLONG(0), &body);
+    bool fetched = deadlineMs > 0 ? FetchWithinDeadline(address, maxBytes, GetTickCount64() + ULONGLONG(deadlineMs),
+                                                        Cookies::kStore, &body)
+                                  : Fetch(address, maxBytes, ~ULONGLONG(0), Cookies::kStore, &body);
     if (!fetched) return SetBytes(result, nullptr);
     SetBytes(result, NewBytes(body.data(), body.size()));
+}
+
+bool FetchWithCookieSnapshot(const std::string& address, size_t maxBytes, uint32_t deadlineMs, std::string* body) {
+    return FetchWithinDeadline(address, maxBytes, GetTickCount64() + deadlineMs, Cookies::kSnapshot, body);
 }
 
 }  // namespace rt

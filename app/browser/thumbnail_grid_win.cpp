@@ -10,7 +10,9 @@
 #include "app/web/index_pages.h"
 #include "app/web/worker_stage.h"
 #include "app/web/fetch_limits.h"
+#include "runtime/cookie_snapshot_win.h"
 #include "runtime/errors.h"
+#include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
 
 namespace app {
@@ -31,9 +33,12 @@ void SetButtonsEnabled(std::initializer_list<uint32_t> buttons, bool enabled) {
     for (uint32_t id : buttons) SetBoolProperty(id, kDisabled, !enabled);
 }
 
+// HttpReadFile's request, with the cookies of the thumbnail stage's snapshot.
 Bytes ReadThumbnail(int32_t picture) {
-    return rt::BytesResult(
-        rt::CallLibrary(&rt::HttpReadFile, TextAt(thumbUrls, picture), kThumbnailMaxBytes, kThumbnailDeadlineMs));
+    std::string body;
+    if (!rt::FetchWithCookieSnapshot(TextAt(thumbUrls, picture), kThumbnailMaxBytes, kThumbnailDeadlineMs, &body))
+        return Bytes();
+    return Bytes::Copy(body.data(), body.size());
 }
 
 // One record per psrc match, stored at its match number so that the lists stay in page order.
@@ -167,6 +172,7 @@ void ListPictures() {
     // One cell per picture record: the count the album announced may differ from what its pages hold.
     albumPictureTotal = records;
     BuildGrid(records);
+    rt::StartCookieSnapshot();  // after the index pages: the cookies they set go with every thumbnail
     RunWorkerStage(&ThumbnailWorker);
 
     busy = 0;

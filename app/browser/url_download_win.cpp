@@ -7,13 +7,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/browser/url_download.h"
+#include "runtime/cookie_snapshot_win.h"
 #include "runtime/kept_threads_win.h"
 #include "runtime/library_rules.h"
 #include "runtime/system_functions_win.h"
@@ -66,58 +64,6 @@ struct InternetHandle {
     }
 };
 
-// The platform's cookie store costs a dozen cache lookups under one process-wide lock for every request under
-// Wine, so downloads skip it: their cookies come from a snapshot taken once per scheme, host and folder of the
-// addresses in a download stage, and the cookies an answer sets go back into the store, which then ends as it
-// would have. The request carries the same Cookie line the store would have added.
-std::mutex snapshotLock;
-std::map<std::string, std::string> cookieSnapshot;  // "scheme://host/folder/" -> "Cookie: ...\r\n" or ""
-
-std::string SnapshotKey(const std::string& url) {
-    std::string key = url.substr(0, url.find_first_of("?#"));
-    return key.substr(0, key.rfind('/') + 1);
-}
-
-std::string CookieLine(const std::string& url) {
-    std::string key = SnapshotKey(url);
-    {
-        std::lock_guard<std::mutex> hold(snapshotLock);
-        auto it = cookieSnapshot.find(key);
-        if (it != cookieSnapshot.end()) return it->second;
-    }
-    std::string line;
-    DWORD size = 0;
-    if (rt::sys::InternetGetCookieExA(url.c_str(), nullptr, nullptr, &size, INTERNET_COOKIE_HTTPONLY, nullptr) &&
-        size > 1) {
-        std::string cookies(size, '\0');
-        if (rt::sys::InternetGetCookieExA(url.c_str(), nullptr, cookies.data(), &size, INTERNET_COOKIE_HTTPONLY,
-                                          nullptr)) {
-            cookies.resize(std::strlen(cookies.c_str()));
-            if (!cookies.empty()) line = "Cookie: " + cookies + "\r\n";
-        }
-    }
-    std::lock_guard<std::mutex> hold(snapshotLock);
-    cookieSnapshot[key] = line;
-    return line;
-}
-
-// Hands every Set-Cookie line of the answer to the store, and drops the snapshot for that folder so that the
-// next download there sends the cookies as the store now has them.
-void HandBackCookies(const std::string& url, HINTERNET request) {
-    bool any = false;
-    for (DWORD index = 0;;) {
-        char value[4096] = "";
-        DWORD size = sizeof value;
-        DWORD asked = index;
-        if (!rt::sys::HttpQueryInfoA(request, HTTP_QUERY_SET_COOKIE, value, &size, &index) || index == asked) break;
-        rt::sys::InternetSetCookieExA(url.c_str(), nullptr, value, INTERNET_COOKIE_HTTPONLY, 0);
-        any = true;
-    }
-    if (!any) return;
-    std::lock_guard<std::mutex> hold(snapshotLock);
-    cookieSnapshot.erase(SnapshotKey(url));
-}
-
 long long AnnouncedLength(HINTERNET request) {
     char text[32] = "";
     DWORD size = sizeof text;
@@ -143,12 +89,12 @@ bool Stream(const std::string& url, const std::string& path, DWORD silenceMs, lo
     if (!request.h) return false;
     for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
         rt::sys::InternetSetOptionA(request.h, option, &silenceMs, sizeof silenceMs);
-    std::string cookies = CookieLine(url);
+    std::string cookies = rt::SnapshotCookieLine(url);
     if (!rt::sys::HttpSendRequestA(request.h, cookies.empty() ? nullptr : cookies.c_str(), DWORD(cookies.size()),
                                    nullptr, 0))
         return false;
     progress->lastSign = GetTickCount64();
-    HandBackCookies(url, request.h);
+    rt::HandBackSetCookies(url, request.h);
     DWORD status = 0, size = sizeof status;
     rt::sys::HttpQueryInfoA(request.h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
     progress->status = status;
@@ -217,10 +163,7 @@ bool GivenUp(const DownloadProgress& watch, ULONGLONG started, const PictureLimi
 
 }  // namespace
 
-void BeginDownloadStage() {
-    std::lock_guard<std::mutex> hold(snapshotLock);
-    cookieSnapshot.clear();
-}
+void BeginDownloadStage() { rt::StartCookieSnapshot(); }
 
 UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, const PictureLimits& limits) {
     UrlDownload outcome;

@@ -154,6 +154,36 @@ def failing_index_page_and_thumbnail(artefacts):
         s.close()
 
 
+def request_heads(log):
+    """The request heads of the service's log, in the order they arrived."""
+    return [part.split("\n", 1)[1] for part in log.split("=== request ")[1:]]
+
+
+def cookies_of_pages_go_with_every_thumbnail(artefacts):
+    # Every answer sets two cookies: one for the whole site, one for the album's thumbnails only.
+    s = Session("--set-cookie", "visit=1; path=/", "--set-cookie", "thumbs=1; path=/abpic/1005/",
+                artefacts=artefacts)
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album(d, "旅行(50)")
+        heads = request_heads(s.service.requests())
+        thumbs = [h for h in heads if h.startswith("GET /abpic/")]
+        check(len(thumbs) == 50, "%d thumbnail requests" % len(thumbs))
+        # Byte for byte the request the platform sends with its own cookie store: the most specific path first.
+        for n in range(1, 51):
+            expected = ("GET /abpic/1005/IMG_%04d.jpg HTTP/1.0\r\nHost: 127.0.0.1:%d\r\n"
+                        "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)\r\nAccept: */*\r\n"
+                        "Cookie: thumbs=1; visit=1\r\n\r\n" % (n, s.service.port))
+            check(expected in thumbs, "thumbnail %d sent as the platform would: %r" % (n, thumbs[:2]))
+        pages = [h for h in heads if h.startswith("GET /demo/album/1005")]
+        check(len(pages) >= 3, "%d index page requests" % len(pages))
+        for page in pages[1:]:
+            check("visit=1" in page and "thumbs=1" not in page, "the thumbnails' cookie stays with them: %r" % page)
+    finally:
+        s.close()
+
+
 if __name__ == "__main__":
     sys.exit(1 if run_tests([
         ("AlbumsOfAsciiAndChineseUsers", albums_of_ascii_and_chinese_users),
@@ -161,4 +191,5 @@ if __name__ == "__main__":
         ("AlbumsOfZeroOneSixteenAnd601Pictures", albums_of_zero_one_sixteen_and_601_pictures),
         ("BusyListingRefusesClose", busy_listing_refuses_refresh_and_close),
         ("FailingIndexPageAndThumbnail", failing_index_page_and_thumbnail),
+        ("CookiesOfPagesGoWithEveryThumbnail", cookies_of_pages_go_with_every_thumbnail),
     ], sys.argv[1], suite="e2e_listing") else 0)

@@ -1,6 +1,7 @@
 // HttpReadFile under Wine's WinINet against a small HTTP server that this test runs on 127.0.0.1.
 #include <winsock2.h>
 #include <windows.h>
+#include <wininet.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "runtime/call.h"
+#include "runtime/cookie_snapshot_win.h"
+#include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
 #include "tests/win/support/http_test_server.h"
 
@@ -168,6 +171,55 @@ TEST(HttpReadFile, NothingToFetchGivesTheEmptyByteSet) {
         EXPECT_EQ(r.tag, kTagBytes) << url;
         EXPECT_EQ(r.AsPointer(), nullptr) << url;
     }
+}
+
+// A fetch with the stage's cookie snapshot puts on the wire exactly what HttpReadFile with the platform's store
+// does: the cookies of the address's path and no other, in the same place. A cookie an answer sets reaches the
+// store, and the next request into that folder in the stage carries it.
+TEST(FetchWithCookieSnapshot, SendsWhatTheStoreWouldAndHandsSetCookiesBack) {
+    testing_support::HttpTestServer server([](const testing_support::ReceivedRequest& r) {
+        testing_support::Reply reply;
+        reply.body = "thumb of " + r.requestLine;
+        if (r.requestLine.find("/sets.jpg") != std::string::npos)
+            reply.extraHeaders = "Set-Cookie: given=1; path=/abpic/\r\n";
+        return reply;
+    });
+    std::string base = server.Url("/");
+    const char* stored[] = {"site=1; path=/", "album=7; path=/abpic/", "elsewhere=1; path=/other/"};
+    for (const char* cookie : stored) ASSERT_TRUE(InternetSetCookieA(base.c_str(), nullptr, cookie));
+    auto head = [&](size_t i) {
+        auto requests = server.Requests();
+        return i < requests.size() ? requests[i].requestLine + "\r\n" + requests[i].headers : std::string("none");
+    };
+
+    auto forget = [&](const char* cookie) {
+        InternetSetCookieA(base.c_str(), nullptr, (cookie + std::string("; expires=Thu, 01-Jan-1970 00:00:00 GMT")).c_str());
+    };
+    // The same requests twice: first each with the store, then each with a snapshot taken for the stage.
+    const std::vector<std::string> paths = {"/abpic/1/a.jpg", "/abpic/1/b.jpg?v=2", "/other/c.jpg", "/d.jpg",
+                                            "/abpic/1/sets.jpg", "/abpic/1/e.jpg", "/abpic/2/f.jpg"};
+    for (const std::string& path : paths) EXPECT_EQ(Fetch(server.Url(path)), "thumb of GET " + path + " HTTP/1.0");
+    forget("given=; path=/abpic/");
+    StartCookieSnapshot();
+    for (const std::string& path : paths) {
+        std::string body;
+        ASSERT_TRUE(FetchWithCookieSnapshot(server.Url(path), 4096, 10000, &body)) << path;
+        EXPECT_EQ(body, "thumb of GET " + path + " HTTP/1.0");
+    }
+    for (size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(head(i), head(paths.size() + i)) << paths[i];
+    EXPECT_NE(head(0).find("Cookie: album=7; site=1\r\n"), std::string::npos) << head(0);
+    EXPECT_EQ(head(2).find("album"), std::string::npos) << head(2);
+    EXPECT_NE(head(2).find("elsewhere=1"), std::string::npos) << head(2);
+    EXPECT_EQ(head(4).find("given"), std::string::npos) << head(4);
+    EXPECT_NE(head(5).find("given=1"), std::string::npos) << head(5);
+    EXPECT_NE(head(6).find("given=1"), std::string::npos) << head(6);
+    char cookies[512] = "";
+    DWORD size = sizeof cookies;
+    ASSERT_TRUE(InternetGetCookieA(server.Url("/abpic/9/").c_str(), nullptr, cookies, &size));
+    EXPECT_NE(std::string(cookies).find("given=1"), std::string::npos) << cookies;
+
+    for (const char* gone : {"site=; path=/", "album=; path=/abpic/", "elsewhere=; path=/other/", "given=; path=/abpic/"})
+        forget(gone);
 }
 
 }  // namespace
