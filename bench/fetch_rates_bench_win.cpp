@@ -1,11 +1,12 @@
 // Benchmark of the platform's fetches under the program's load pattern: ten threads read the thumbnail
-// addresses (one per line of the first file) with HttpReadFile as the thumbnail stage does, then save the
-// pictures (second file) into a folder with URLDownloadToFileA alone and with SavePicture (reserved name,
-// temporary file, status check, move) as the download does. Prints each rate beside a single thread's, so that
-// what the platform costs per request and what our own steps add can be told apart. Beside each rate: how much
-// the process's committed memory grew over the threaded pass, per thousand requests (after a pass of every
-// thread over the first tenth has warmed the platform up), which tells a creep inside the platform's calls from
-// one in the program.
+// addresses (one per line of the first file) with HttpReadFile, and as the thumbnail stage does (the same
+// request with the cookies of a per-stage snapshot), then save the pictures (second file: an address and its
+// size in bytes per line) into a folder with URLDownloadToFileA alone and with SavePicture as the download
+// does. A last row creates and writes files of the pictures' sizes with no network at all: the platform's
+// ceiling for new files. Prints each rate beside a single thread's, so that what the platform costs per request
+// and what our own steps add can be told apart. Beside each rate: how much the process's committed memory grew
+// over the threaded pass, per thousand requests (after a pass of every thread over the first tenth has warmed
+// the platform up), which tells a creep inside the platform's calls from one in the program.
 //   fetch_rates_bench_win.exe THUMBNAIL-FILE PICTURE-FILE FOLDER [THREADS]
 #include <windows.h>
 
@@ -22,6 +23,8 @@
 
 #include "app/browser/picture_saver.h"
 #include "runtime/call.h"
+#include "runtime/cookie_snapshot_win.h"
+#include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
 
 namespace {
@@ -77,7 +80,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: fetch_rates_bench_win THUMBNAIL-FILE PICTURE-FILE FOLDER [THREADS]\n");
         return 2;
     }
-    const std::vector<std::string> thumbnails = Lines(argv[1]), addresses = Lines(argv[2]);
+    const std::vector<std::string> thumbnails = Lines(argv[1]);
+    std::vector<std::string> addresses;
+    std::vector<size_t> sizes;
+    for (const std::string& line : Lines(argv[2])) {
+        size_t blank = line.find(' ');
+        addresses.push_back(line.substr(0, blank));
+        sizes.push_back(blank == std::string::npos ? 0 : std::stoul(line.substr(blank + 1)));
+    }
     const std::string folder = std::string(argv[3]) + "\\";
     const int threads = argc > 4 ? std::atoi(argv[4]) : 10;
 
@@ -102,6 +112,24 @@ int main(int argc, char** argv) {
         };
     };
 
+    auto snapshotRead = [&](size_t i) {
+        std::string body;
+        return rt::FetchWithCookieSnapshot(thumbnails[i], 4 << 20, 60000, &body) && !body.empty();
+    };
+    // A new file of the picture's size, written in one piece: no network.
+    auto newFiles = [&](const char* sub) {
+        return [&sizes, into = subfolder(sub)](size_t i) {
+            std::string path = into + std::to_string(i) + ".jpg";
+            std::string bytes(sizes[i], 'x');
+            HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+            if (file == INVALID_HANDLE_VALUE) return false;
+            DWORD written = 0;
+            bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+            return CloseHandle(file) && ok;
+        };
+    };
+
     int failures = 0;
     std::printf("%zu thumbnails, %zu pictures, %d threads (one thread: the first tenth)\n", thumbnails.size(),
                 addresses.size(), threads);
@@ -115,8 +143,11 @@ int main(int argc, char** argv) {
                     threads, parallel, growth);
     };
     row("HttpReadFile", thumbnails, read, read);
+    rt::StartCookieSnapshot();
+    row("thumbnail stage", thumbnails, snapshotRead, snapshotRead);
     row("URLDownloadToFileA", addresses, urlmon("u1"), urlmon("un"));
     row("SavePicture", addresses, saver("s1"), saver("sn"));
+    row("new files", addresses, newFiles("f1"), newFiles("fn"));
     std::printf("  failures: %d\n", failures);
     return failures == 0 ? 0 : 1;
 }

@@ -5,8 +5,9 @@ download's files per second against `aria2c -j10` and `curl --parallel --paralle
 addresses, and for both the window thread's CPU time, the Wine server's CPU time, and the longest time the
 window took to answer a message sent every 10 ms. Every downloaded file is checked byte for byte against the
 service. In the same run, bench/fetch_rates_bench_win.cpp measures what the platform's own calls manage on the
-same addresses with ten threads (HttpReadFile for the thumbnails, URLDownloadToFileA for the pictures), the
-ceiling under Wine for the program's thumbnail stage and download.
+same addresses with ten threads (HttpReadFile and the thumbnail stage's fetch for the thumbnails,
+URLDownloadToFileA and SavePicture for the pictures) and how fast ten threads create and write files of the
+pictures' sizes with no network: the platform's ceiling for new files, which the download is measured against.
 
 The program runs in a private copy of the Wine prefix with an empty URL cache: WinINet under Wine slows down
 as its cache index grows (every picture URLDownloadToFileA saves is also kept there), and a benchmark should
@@ -158,10 +159,12 @@ def run(latency):
 def platform_rates(session, pictures, work):
     """The platform calls alone on the same addresses: the fetch-rates benchmark's lines."""
     lists = []
-    for kind in ("thumb", "full"):
+    root = session.service.root.rstrip("/")
+    for kind, line in (("thumb", lambda p: root + p["thumb"]), ("full", lambda p: "%s%s %d" % (root, p["full"],
+                                                                                              p["size"]))):
         path = os.path.join(work, kind + "s.txt")
         with open(path, "w") as f:
-            f.write("\n".join(session.service.root.rstrip("/") + p[kind] for p in pictures) + "\n")
+            f.write("\n".join(line(p) for p in pictures) + "\n")
         lists.append(to_windows_path(path))
     folder = os.path.join(work, "platform")
     os.makedirs(folder)
@@ -192,6 +195,10 @@ def main():
         print("  the platform's calls alone, ten threads, same addresses and latency:")
         for line in platform:
             print("    " + line)
+        ceiling = [float(line.split()[-6].rstrip("/s")) for line in platform if line.startswith("new files")]
+        if ceiling:
+            print("  pexo's download %.2f x the platform's ceiling for new files (%.0f files/s)"
+                  % (rate / ceiling[0], ceiling[0]))
 
 
 if __name__ == "__main__":

@@ -27,13 +27,13 @@ Text NumberedName(const Text& base, int32_t dup);
 // units, so a name within these limits fits both.
 constexpr size_t kMaxPathBytes = 259;
 constexpr size_t kMaxNameBytes = 255;
-// A download's temporary file: "~" and four hexadecimal digits and ".tmp", beside the picture it becomes.
+// A download given up moves its file aside to "~" and four hexadecimal digits and ".tmp", beside its picture.
 constexpr size_t kTempNameBytes = 9;
 
 // Bytes left for a file name in folder (which ends with a backslash): at most kMaxNameBytes, 0 when none.
 size_t NameRoom(const Text& folder);
 
-// The folder takes pictures when every download's temporary file fits in it; names are shortened to fit.
+// The folder takes pictures when such a temporary name fits in it; picture names are shortened to fit.
 inline bool FolderTakesPictures(const Text& folder) { return NameRoom(folder) >= kTempNameBytes; }
 
 // The dup-th candidate as NumberedName gives it, shortened when longer than room bytes: the base's end is cut

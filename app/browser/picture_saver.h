@@ -1,6 +1,6 @@
 // Saves one picture into a folder without ever overwriting a file or leaving a partial one behind: the free
-// name is reserved by creating it exclusively, the download goes to a temporary file in the same folder, and
-// only a complete, successful download is moved onto the reserved name.
+// name is taken by creating its file exclusively, marked for deletion on close, and only a complete, successful
+// download keeps the file when it is closed.
 #pragma once
 
 #include "app/browser/url_download.h"

@@ -1,10 +1,11 @@
-// Picture saving: a reserved name, a download into a temporary file beside it, and a move once the download is
-// known to be complete.
+// Picture saving: the picture's file is created exclusively under its free name and marked for deletion on close
+// from the first moment; the download streams into it, and only a complete download takes the mark away. Should
+// the download fail, be given up, or the program be killed, closing the file (which the system does for a
+// killed program) removes it. One file creation a picture: creating files is what a download costs most here.
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -56,15 +57,18 @@ private:
 };
 NameNumbers nameNumbers;
 
-// A picture's name, created empty and exclusively until the picture is moved onto it.
+// Marks an open file for deletion when its last handle closes, or takes that mark away.
+bool DeleteOnClose(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO disposition{remove ? TRUE : FALSE};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// A picture's file, created exclusively under its name and open for the download, marked for deletion on close.
 struct Reservation {
-    std::string path;  // empty when the folder takes no new file
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::string path;
     std::string key;
     int32_t dup = 0;
-    void Release() const {
-        DeleteFileA(path.c_str());
-        nameNumbers.GivenBack(key, dup);
-    }
 };
 
 // Creates the first free numbered name exclusively, shortened to fit the folder.
@@ -77,36 +81,20 @@ Reservation ReserveFreeName(const Text& folder, const Text& base) {
         if (name.empty()) return {};
         std::string candidate = std::string(folder.c_str()) + name.c_str();
         ++namesTried;
-        HANDLE h =
-            CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
+            if (!DeleteOnClose(h, true)) {
+                CloseHandle(h);
+                DeleteFileA(candidate.c_str());
+                return {};
+            }
             nameNumbers.HandedOut(key, dup);
-            return {candidate, key, dup};
+            return {h, candidate, key, dup};
         }
         // Taken by a file or a directory: try the next number. Any other failure ends the search.
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && !Exists(candidate)) return {};
-    }
-    return {};
-}
-
-// Creates a free temporary name beside the reserved one: "~" and four hexadecimal digits and ".tmp", which
-// fits wherever a picture fits (see FolderTakesPictures). The platform's own temporary names need 14 bytes
-// more room than the folder leaves in a deep one.
-std::string CreateTempFile(const Text& folder) {
-    static std::atomic<uint32_t> next{GetTickCount()};
-    for (int tries = 0; tries < 0x10000; ++tries) {
-        char name[16];
-        std::snprintf(name, sizeof name, "~%04X.tmp", unsigned(next++ & 0xFFFF));
-        std::string path = std::string(folder.c_str()) + name;
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-            return path;
-        }
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && !Exists(path)) return {};
     }
     return {};
 }
@@ -121,26 +109,17 @@ bool IsWebAddress(const Text& url) {
 
 // A body without an announced length ends when its connection closes, which a cut connection does too: it
 // counts as complete only when the file is a whole picture by its format's end marker.
-bool EndsAsAWholePicture(const std::string& path, long long size) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+bool EndsAsAWholePicture(HANDLE file, long long size) {
     char head[kPictureHeadBytes] = {}, tail[kPictureTailBytes] = {};
     DWORD headRead = 0, tailRead = 0;
-    LARGE_INTEGER tailStart;
+    LARGE_INTEGER start{}, tailStart{};
     tailStart.QuadPart =
         size > static_cast<long long>(kPictureTailBytes) ? size - static_cast<long long>(kPictureTailBytes) : 0;
-    bool read = ReadFile(file, head, sizeof head, &headRead, nullptr) &&
+    bool read = SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+                ReadFile(file, head, sizeof head, &headRead, nullptr) &&
                 SetFilePointerEx(file, tailStart, nullptr, FILE_BEGIN) &&
                 ReadFile(file, tail, sizeof tail, &tailRead, nullptr);
-    CloseHandle(file);
     return read && IsWholePicture(std::string_view(head, headRead), std::string_view(tail, tailRead));
-}
-
-long long FileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 }  // namespace
@@ -151,33 +130,27 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits
     SaveOutcome outcome;
     if (!IsWebAddress(url) || !FolderTakesPictures(folder)) return outcome;
     Reservation reservation = ReserveFreeName(folder, PictureBaseName(url));
-    const std::string& reserved = reservation.path;
-    if (reserved.empty()) return outcome;
-
-    std::string tempPath = CreateTempFile(folder);
-    if (tempPath.empty()) {
-        reservation.Release();
+    if (reservation.file == INVALID_HANDLE_VALUE) return outcome;
+    UrlDownload download = DownloadUrlToFile(url.c_str(), reservation.file, reservation.path, limits);
+    if (!download.ended) {  // left behind: the file goes with the download, and the name is free again
+        nameNumbers.GivenBack(reservation.key, reservation.dup);
         return outcome;
     }
-    const char* temp = tempPath.c_str();
-    UrlDownload download = DownloadUrlToFile(url.c_str(), temp, limits);
-    if (!download.ended) {  // fell silent: the temporary file goes with the download left behind
-        reservation.Release();
-        return outcome;
-    }
-    long long size = FileSize(temp);
-    bool complete = download.succeeded && download.status >= 200 && download.status < 300 && size >= 0 &&
-                    size <= limits.maxBytes &&
-                    (download.contentLength < 0 ? EndsAsAWholePicture(tempPath, size) : size == download.contentLength);
-    // The mark goes on before the move, so the picture never shows under its name without it.
-    if (complete) MarkFromInternet(tempPath, url.c_str());
-    if (complete && MoveFileExA(temp, reserved.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    LARGE_INTEGER size{};
+    bool complete = download.succeeded && download.status >= 200 && download.status < 300 &&
+                    GetFileSizeEx(reservation.file, &size) && size.QuadPart <= limits.maxBytes &&
+                    (download.contentLength < 0 ? EndsAsAWholePicture(reservation.file, size.QuadPart)
+                                                : size.QuadPart == download.contentLength);
+    // The mark goes on while the file is still open to this download alone, so nobody opens it without the mark.
+    bool kept = complete && DeleteOnClose(reservation.file, false);
+    if (kept) MarkFromInternet(reservation.path, url.c_str());
+    if (CloseHandle(reservation.file) && kept) {
         outcome.saved = true;
-        outcome.path = Text::Copy(reserved);
+        outcome.path = Text::Copy(reservation.path);
         return outcome;
     }
-    DeleteFileA(temp);
-    reservation.Release();
+    if (kept) DeleteFileA(reservation.path.c_str());
+    nameNumbers.GivenBack(reservation.key, reservation.dup);
     return outcome;
 }
 

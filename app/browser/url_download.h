@@ -2,6 +2,8 @@
 // for a while, when it takes too long for its length, or when it is larger than a picture may be.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -25,9 +27,11 @@ struct PictureLimits {
 // Starts a download stage: the cookies downloads send are looked up afresh, once per scheme, host and folder.
 void BeginDownloadStage();
 
-// Downloads `url` into the existing file `path`; nothing goes into the platform's cache. A download
-// left behind keeps `path` open for deletion on close: the name stays taken while its thread may still write
-// there, and the file goes when that download ends or the program does.
-UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, const PictureLimits& limits);
+// Downloads `url` into `file`, an empty file named `path`, open for reading, writing and deletion and marked for
+// deletion on close; nothing goes into the platform's cache. When the download ended, `file` is the caller's
+// again. A download left behind keeps `file` and closes it when it ends (or the program does), so the file goes
+// then; meanwhile it is moved out of its picture's name to a temporary name beside it, which frees the name.
+UrlDownload DownloadUrlToFile(const std::string& url, HANDLE file, const std::string& path,
+                              const PictureLimits& limits);
 
 }  // namespace app

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -71,10 +73,9 @@ long long AnnouncedLength(HINTERNET request) {
     return std::atoll(text);
 }
 
-// Downloads url into the existing file path; true when the body ended as the server ended it (its length, the
-// chunked end, or the connection's close), false on any failure, on a body over maxBytes, or when stopped.
-bool Stream(const std::string& url, const std::string& path, DWORD silenceMs, long long maxBytes,
-            DownloadProgress* progress) {
+// Downloads url into file; true when the body ended as the server ended it (its length, the chunked end, or the
+// connection's close), false on any failure, on a body over maxBytes, or when stopped.
+bool Stream(const std::string& url, HANDLE file, DWORD silenceMs, long long maxBytes, DownloadProgress* progress) {
     rt::UrlParts parts;
     HINTERNET internet = DownloadInternet();
     if (!internet || !rt::SplitUrl(url, &parts)) return false;
@@ -101,53 +102,67 @@ bool Stream(const std::string& url, const std::string& path, DWORD silenceMs, lo
     progress->contentLength = AnnouncedLength(request.h);
     if (progress->contentLength.load() > maxBytes) return false;
 
-    // Others may open the file meanwhile, so that a caller who gives the download up can mark it for deletion.
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
     std::vector<char> piece(kPieceBytes);
-    bool ended = false;
     while (!progress->stop) {
         // Reads only what has arrived, so a trickling server cannot hold a read past the caller's limits.
         DWORD available = 0, read = 0, written = 0;
-        if (!rt::sys::InternetQueryDataAvailable(request.h, &available, 0, 0)) break;
-        if (available == 0) {
-            ended = true;
-            break;
-        }
-        if (!rt::sys::InternetReadFile(request.h, piece.data(), std::min(available, kPieceBytes), &read)) break;
-        if (read == 0) {
-            ended = true;
-            break;
-        }
+        if (!rt::sys::InternetQueryDataAvailable(request.h, &available, 0, 0)) return false;
+        if (available == 0) return !progress->stop;
+        if (!rt::sys::InternetReadFile(request.h, piece.data(), std::min(available, kPieceBytes), &read)) return false;
+        if (read == 0) return !progress->stop;
         progress->lastSign = GetTickCount64();
-        if ((progress->received += read) > maxBytes) break;
-        if (!WriteFile(file, piece.data(), read, &written, nullptr) || written != read) break;
+        if ((progress->received += read) > maxBytes) return false;
+        if (!WriteFile(file, piece.data(), read, &written, nullptr) || written != read) return false;
     }
-    bool closed = CloseHandle(file);
-    return ended && closed && !progress->stop;
+    return false;
 }
 
-// One download on a kept thread. Given up, it is stopped before its next piece, and its temporary file is kept
-// open for deletion on close: its name stays taken (no later download gets it while the thread may still write
-// there), and the file goes when the download ends or, should it never end, when the program does.
+std::wstring Wide(const std::string& ansi) {
+    int units = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring wide(size_t(units > 0 ? units : 1), L'\0');
+    if (units > 0) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide.data(), units);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+// Moves a file given up to a free temporary name beside it ("~" and four hexadecimal digits and ".tmp"), so that
+// its picture's name is free at once while the file waits for its download to end. Stays put when no name is
+// free or the file system refuses.
+void MoveAside(HANDLE file, const std::string& path) {
+    static std::atomic<uint32_t> next{GetTickCount()};
+    std::string folder = path.substr(0, path.rfind('\\') + 1);
+    for (int tries = 0; tries < 16; ++tries) {
+        char name[16];
+        std::snprintf(name, sizeof name, "~%04X.tmp", unsigned(next++ & 0xFFFF));
+        std::wstring target = Wide(folder + name);
+        std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = FALSE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = DWORD(target.size() * sizeof(wchar_t));
+        std::memcpy(info->FileName, target.c_str(), info->FileNameLength);
+        if (SetFileInformationByHandle(file, FileRenameInfo, info, DWORD(buffer.size()))) return;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return;
+    }
+}
+
+// One download on a kept thread. Given up, it is stopped before its next piece and its file moved aside; the
+// file stays open, marked for deletion, while the thread may still write to it, and goes when the download ends
+// or, should it never end, when the program does.
 struct DownloadWork final : rt::KeptWork {
-    std::string url, temp;
+    std::string url, path;
+    HANDLE file = INVALID_HANDLE_VALUE;
     DWORD silenceMs = 0;
     long long maxBytes = 0;
     DownloadProgress progress;
     bool ok = false;
-    HANDLE deleteOnClose = INVALID_HANDLE_VALUE;
-    ~DownloadWork() override {
-        if (deleteOnClose != INVALID_HANDLE_VALUE) CloseHandle(deleteOnClose);
-    }
-    void Run() override { ok = Stream(url, temp, silenceMs, maxBytes, &progress); }
+    void Run() override { ok = Stream(url, file, silenceMs, maxBytes, &progress); }
     void GivenUp() override {
         progress.stop = true;
-        deleteOnClose = CreateFileA(temp.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        MoveAside(file, path);
     }
-    void FinishedAfterGivingUp() override { DeleteFileA(temp.c_str()); }
+    void FinishedAfterGivingUp() override { CloseHandle(file); }
 };
 
 // Why a running download is given up: silent for too long, past its deadline (a base time and its announced
@@ -165,11 +180,13 @@ bool GivenUp(const DownloadProgress& watch, ULONGLONG started, const PictureLimi
 
 void BeginDownloadStage() { rt::StartCookieSnapshot(); }
 
-UrlDownload DownloadUrlToFile(const std::string& url, const std::string& path, const PictureLimits& limits) {
+UrlDownload DownloadUrlToFile(const std::string& url, HANDLE file, const std::string& path,
+                              const PictureLimits& limits) {
     UrlDownload outcome;
     auto* work = new DownloadWork;
     work->url = url;
-    work->temp = path;
+    work->path = path;
+    work->file = file;
     work->silenceMs = limits.silenceMs;
     work->maxBytes = limits.maxBytes;
     // Waits while bytes keep coming within the limits; a download past them is given up.

@@ -63,21 +63,28 @@ TEST(PictureSavingDisk, ReadOnlyFolderSavesNothing) {
     EXPECT_EQ(FilesIn(folder), before);
 }
 
-TEST(PictureSavingDisk, FolderDeletedDuringTheDownloadIsAFailureWithNothingLeft) {
+// Someone deleting the folder while a picture downloads into it: the picture's file is in use from its first
+// moment, so it stays, and with it the folder, and the count matches what is on disk.
+TEST(PictureSavingDisk, FolderDeletedDuringTheDownloadKeepsThePictureInUse) {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     std::string folder = std::string(temp) + "pexo-vanishing-" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder.c_str(), nullptr);
+    bool deletedAny = false;
     HttpTestServer server([&](const ReceivedRequest&) {
-        // While the download waits for its answer, the folder and everything in it go away.
-        for (const std::string& name : FilesIn(folder)) DeleteFileA((folder + name).c_str());
+        // While the download waits for its answer, everything in the folder and the folder are deleted.
+        for (const std::string& name : FilesIn(folder)) deletedAny |= DeleteFileA((folder + name).c_str()) != 0;
         RemoveDirectoryA(folder.c_str());
         Reply reply;
         reply.body = "late picture";
         return reply;
     });
-    EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/gone.jpg")), Text::Copy(folder)).saved);
-    EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    SaveOutcome outcome = SavePicture(Text::Copy(server.Url("/pic/gone.jpg")), Text::Copy(folder));
+    EXPECT_FALSE(deletedAny);
+    EXPECT_TRUE(outcome.saved);
+    EXPECT_EQ(FilesIn(folder), std::set<std::string>{"gone.jpg"});
+    DeleteFileA((folder + "gone.jpg").c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 TEST(PictureSavingDisk, MissingFolderSavesNothing) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <atomic>
 #include <fstream>
 #include <memory>
@@ -17,6 +19,7 @@
 #include "app/browser/internet_mark.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
+#include "tests/win/child_process.h"
 #include "tests/win/support/files.h"
 #include "tests/win/support/http_test_server.h"
 
@@ -185,6 +188,42 @@ TEST_F(PictureSaving, ASilentServerIsLeftBehindAndLeavesNoFile) {
     // The server is gone, the left-behind download ends, and its temporary file goes with it.
     for (int i = 0; i < 50 && Files().size() > 1; ++i) Sleep(100);
     EXPECT_EQ(Files(), std::set<std::string>{"other.jpg"});
+}
+
+// A program killed in the middle of a download: the picture was being written under its own name, and the
+// system's closing of the killed program's files removes it; nothing is left in the folder.
+CHILD_SCENARIO("save-a-picture") {
+    const char* url = std::getenv("PEXO_TEST_PICTURE_URL");
+    const char* folder = std::getenv("PEXO_TEST_PICTURE_FOLDER");
+    if (url && folder) std::printf("saved %d\n", int(SavePicture(Text::Copy(url), Text::Copy(folder)).saved));
+}
+
+TEST_F(PictureSaving, AProgramKilledMidDownloadLeavesNoFile) {
+    HttpTestServer server([](const ReceivedRequest&) {
+        Reply reply;
+        reply.body = std::string(60000, 'k');  // 6 KB a second: ten seconds in all
+        reply.pieceBytes = 6000;
+        reply.pieceDelayMs = 1000;
+        return reply;
+    });
+    SetEnvironmentVariableA("PEXO_TEST_PICTURE_URL", server.Url("/pic/killed.jpg").c_str());
+    SetEnvironmentVariableA("PEXO_TEST_PICTURE_FOLDER", folder_.c_str());
+    std::atomic<bool> ended{false};
+    rt::ChildResult child;
+    std::thread killer([&] {
+        child = rt::RunChild("save-a-picture", false, 4000);  // ended by force after 4 s
+        ended = true;
+    });
+    // The picture is on its way, under its own name.
+    bool seen = false;
+    for (int i = 0; i < 60 && !ended && !seen; ++i, Sleep(50)) seen = Files() == std::set<std::string>{"killed.jpg"};
+    killer.join();
+    SetEnvironmentVariableA("PEXO_TEST_PICTURE_URL", nullptr);
+    SetEnvironmentVariableA("PEXO_TEST_PICTURE_FOLDER", nullptr);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(child.output.find("saved"), std::string::npos) << child.output;
+    for (int i = 0; i < 50 && !Files().empty(); ++i) Sleep(100);
+    EXPECT_TRUE(Files().empty()) << *Files().begin();
 }
 
 TEST_F(PictureSaving, ErrorStatusesAndCutBodiesLeaveNoFile) {
