@@ -1,4 +1,4 @@
-// The internet library's platform-free rules: URL splitting and the read-buffer size.
+// The internet library's platform-free rules: URL splitting, redirect targets and the read-buffer size.
 #include <algorithm>
 #include <cctype>
 
@@ -81,6 +81,33 @@ bool SplitUrl(const std::string& address, UrlParts* parts) {
         authority.erase(0, at + 1);
     }
     return SplitHostPort(authority, parts);
+}
+
+std::string RedirectTarget(const std::string& from, const std::string& location) {
+    UrlParts base, target;
+    if (location.empty() || !SplitUrl(from, &base)) return "";
+    std::string address;
+    size_t schemeEnd = location.find("://");
+    size_t firstSeparator = location.find_first_of("/?");
+    if (schemeEnd != std::string::npos && schemeEnd < firstSeparator) {
+        address = location;
+    } else {
+        std::string url = from.substr(0, from.find('#'));
+        size_t authorityStart = url.find("://") + 3;
+        size_t pathStart = std::min(url.find_first_of("/?", authorityStart), url.size());
+        std::string origin = url.substr(0, pathStart);
+        if (location.compare(0, 2, "//") == 0) {
+            address = url.substr(0, authorityStart - 2) + location;
+        } else if (location[0] == '/') {
+            address = origin + location;
+        } else if (location[0] == '?') {
+            address = origin + base.path.substr(0, base.path.find('?')) + location;
+        } else {
+            std::string path = base.path.substr(0, base.path.find('?'));
+            address = origin + path.substr(0, path.rfind('/') + 1) + location;
+        }
+    }
+    return SplitUrl(address, &target) ? address.substr(0, address.find('#')) : "";
 }
 
 int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength) {

@@ -25,8 +25,9 @@ namespace rt {
 namespace {
 
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
-// Always fetch from the server and never write to the cache; https adds secure transfer.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+// Always fetch from the server and never write to the cache; https adds secure transfer. Redirects are followed
+// here, not by WinINet: under Wine it follows a redirect loop for ever.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 // Longest silence while sending the request or waiting for answer bytes. Wine's WinINet waits forever by
 // default, so a server that accepts a thumbnail request and never answers would hold its worker, and with it
 // the whole listing, for good.
@@ -38,10 +39,12 @@ public:
     explicit InternetHandle(HINTERNET h) : h_(h) {}
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() {
-        if (h_) sys::InternetCloseHandle(h_);
-    }
+    ~InternetHandle() { reset(nullptr); }
     HINTERNET get() const { return h_; }
+    void reset(HINTERNET h) {
+        if (h_) sys::InternetCloseHandle(h_);
+        h_ = h;
+    }
 
 private:
     HINTERNET h_;
@@ -104,28 +107,44 @@ bool ReadBody(HINTERNET request, size_t maxBytes, ULONGLONG deadline, std::strin
 // How a fetch finds the cookies it sends: the platform's store per request, or the stage's snapshot.
 enum class Cookies { kStore, kSnapshot };
 
-// One fetch: the request HttpReadFile sends and the body it reads; false when the fetch failed. With the
-// snapshot the request skips the store and carries the Cookie line the store would have added, in its place.
-bool Fetch(const std::string& address, size_t maxBytes, ULONGLONG deadline, Cookies cookies, std::string* body) {
+// Opens and sends HttpReadFile's request for address. With the snapshot the request skips the store and
+// carries the Cookie line the store would have added, in its place.
+bool Send(const std::string& address, ULONGLONG deadline, Cookies cookies, InternetHandle* connection,
+          InternetHandle* request) {
+    request->reset(nullptr);
+    connection->reset(nullptr);
     UrlParts url;
-    if (!SplitUrl(address.c_str(), &url)) return false;
     HINTERNET internet = SharedInternet();
-    if (!internet) return false;
-    InternetHandle connection(sys::InternetConnectA(internet, url.host.c_str(), url.port, OrNull(url.user),
-                                                    OrNull(url.password), INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection.get()) return false;
+    if (!SplitUrl(address.c_str(), &url) || !internet) return false;
+    connection->reset(sys::InternetConnectA(internet, url.host.c_str(), url.port, OrNull(url.user),
+                                            OrNull(url.password), INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection->get()) return false;
     const char* acceptTypes[] = {"Accept: */* \r\n", nullptr};
     DWORD flags = kRequestFlags | (url.secure ? INTERNET_FLAG_SECURE : 0) |
                   (cookies == Cookies::kSnapshot ? INTERNET_FLAG_NO_COOKIES : 0);
-    InternetHandle request(
-        sys::HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
-    if (!request.get()) return false;
-    LimitWaits(request.get(), deadline);
+    request->reset(
+        sys::HttpOpenRequestA(connection->get(), "GET", url.path.c_str(), "HTTP/1.0", nullptr, acceptTypes, flags, 0));
+    if (!request->get()) return false;
+    LimitWaits(request->get(), deadline);
     std::string headers = "Accept: */*\r\n";
     if (cookies == Cookies::kSnapshot) headers += SnapshotCookieLine(address);
     headers += "\r\n";
-    if (!sys::HttpSendRequestA(request.get(), headers.c_str(), DWORD(headers.size()), nullptr, 0)) return false;
-    if (cookies == Cookies::kSnapshot) HandBackSetCookies(address, request.get());
+    if (!sys::HttpSendRequestA(request->get(), headers.c_str(), DWORD(headers.size()), nullptr, 0)) return false;
+    if (cookies == Cookies::kSnapshot) HandBackSetCookies(address, request->get());
+    return true;
+}
+
+// One fetch: the request HttpReadFile sends, through at most kMaxRedirects redirects, and the body it reads;
+// false when the fetch failed.
+bool Fetch(std::string address, size_t maxBytes, ULONGLONG deadline, Cookies cookies, std::string* body) {
+    InternetHandle connection(nullptr), request(nullptr);
+    for (int hop = 0;; ++hop) {
+        if (!Send(address, deadline, cookies, &connection, &request)) return false;
+        std::string target;
+        if (!IsRedirect(request.get(), address, &target)) break;
+        if (target.empty() || hop == kMaxRedirects) return false;
+        address = target;
+    }
     return ReadBody(request.get(), maxBytes, deadline, body);
 }
 
@@ -166,6 +185,24 @@ void HttpReadFile(Value* result, int32_t argc, Value* args) {
                                   : Fetch(address, maxBytes, ~ULONGLONG(0), Cookies::kStore, &body);
     if (!fetched) return SetBytes(result, nullptr);
     SetBytes(result, NewBytes(body.data(), body.size()));
+}
+
+bool IsRedirect(HINTERNET request, const std::string& address, std::string* target) {
+    DWORD status = 0, size = sizeof status;
+    if (!sys::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        (status != 301 && status != 302 && status != 303 && status != 307 && status != 308))
+        return false;
+    // The Location's length first; without a Location the answer is an ordinary one of its status.
+    size = 0;
+    if (!sys::HttpQueryInfoA(request, HTTP_QUERY_LOCATION, nullptr, &size, nullptr) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    std::string location(size_t(size) + 1, '\0');
+    target->clear();
+    if (!sys::HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr)) return true;
+    location.resize(size);
+    *target = RedirectTarget(address, location);
+    return true;
 }
 
 bool FetchWithCookieSnapshot(const std::string& address, size_t maxBytes, uint32_t deadlineMs, std::string* body) {

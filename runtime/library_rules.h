@@ -26,6 +26,15 @@ bool IsRequestableAddress(const std::string& address);
 // not requestable.
 bool SplitUrl(const std::string& url, UrlParts* parts);
 
+// Redirects a fetch follows before it fails: servers chain two or three at most, and a loop must end.
+constexpr int kMaxRedirects = 5;
+
+// The address a redirect's Location leads to from the address `from`: an http:// or https:// address as it
+// stands (a scheme in any letter case), "//host/..." on from's scheme, "/..." on from's scheme and host, and
+// any other reference beside from's last "/" (a query alone, "?..." on from's path). Empty when from does not
+// split, the Location is empty, or the result would not split (another scheme, control bytes, no host).
+std::string RedirectTarget(const std::string& from, const std::string& location);
+
 // Size of each read of a response body: the Content-Length plus 1, at most 102400; 10240 when the header is
 // missing or not positive.
 int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength);

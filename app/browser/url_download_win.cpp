@@ -14,6 +14,7 @@
 
 #include "app/browser/url_download.h"
 #include "runtime/cookie_snapshot_win.h"
+#include "runtime/internet_win.h"
 #include "runtime/kept_threads_win.h"
 #include "runtime/library_rules.h"
 #include "runtime/system_functions_win.h"
@@ -34,8 +35,9 @@ struct DownloadProgress {
 constexpr DWORD kPieceBytes = 64 * 1024;
 // Never from the cache, never into it: the saved file is the copy the user wants, and under Wine a cache holding
 // every picture also slows every later request.
+// Redirects are followed here (see rt::IsRedirect), each hop with the cookies of its own address.
 constexpr DWORD kDownloadFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
-                                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
+                                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 // The agent the platform's own URL downloads send.
 std::string DownloadAgent() {
@@ -58,11 +60,13 @@ HINTERNET DownloadInternet() {
     return internet;
 }
 
-// Closes an internet handle when the download ends.
+// Closes an internet handle when the download ends or moves on to a redirect's target.
 struct InternetHandle {
-    HINTERNET h;
-    ~InternetHandle() {
+    HINTERNET h = nullptr;
+    ~InternetHandle() { reset(nullptr); }
+    void reset(HINTERNET next) {
         if (h) rt::sys::InternetCloseHandle(h);
+        h = next;
     }
 };
 
@@ -73,29 +77,44 @@ long long AnnouncedLength(HINTERNET request) {
     return std::atoll(text);
 }
 
-// Downloads url into file; true when the body ended as the server ended it (its length, the chunked end, or the
-// connection's close), false on any failure, on a body over maxBytes, or when stopped.
-bool Stream(const std::string& url, HANDLE file, DWORD silenceMs, long long maxBytes, DownloadProgress* progress) {
+// Opens and sends the download's request for url, with the cookies of the stage's snapshot.
+bool Send(const std::string& url, DWORD silenceMs, InternetHandle* connection, InternetHandle* request) {
+    request->reset(nullptr);
+    connection->reset(nullptr);
     rt::UrlParts parts;
     HINTERNET internet = DownloadInternet();
     if (!internet || !rt::SplitUrl(url, &parts)) return false;
-    InternetHandle connection{rt::sys::InternetConnectA(
+    connection->reset(rt::sys::InternetConnectA(
         internet, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
-        parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0)};
-    if (!connection.h) return false;
+        parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection->h) return false;
     const char* accept[] = {"*/*", nullptr};
-    InternetHandle request{rt::sys::HttpOpenRequestA(connection.h, "GET", parts.path.c_str(), "HTTP/1.1", nullptr,
-                                                     accept, kDownloadFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0),
-                                                     0)};
-    if (!request.h) return false;
+    request->reset(rt::sys::HttpOpenRequestA(connection->h, "GET", parts.path.c_str(), "HTTP/1.1", nullptr, accept,
+                                             kDownloadFlags | (parts.secure ? INTERNET_FLAG_SECURE : 0), 0));
+    if (!request->h) return false;
     for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
-        rt::sys::InternetSetOptionA(request.h, option, &silenceMs, sizeof silenceMs);
+        rt::sys::InternetSetOptionA(request->h, option, &silenceMs, sizeof silenceMs);
     std::string cookies = rt::SnapshotCookieLine(url);
-    if (!rt::sys::HttpSendRequestA(request.h, cookies.empty() ? nullptr : cookies.c_str(), DWORD(cookies.size()),
+    if (!rt::sys::HttpSendRequestA(request->h, cookies.empty() ? nullptr : cookies.c_str(), DWORD(cookies.size()),
                                    nullptr, 0))
         return false;
-    progress->lastSign = GetTickCount64();
-    rt::HandBackSetCookies(url, request.h);
+    rt::HandBackSetCookies(url, request->h);
+    return true;
+}
+
+// Downloads url, through at most rt::kMaxRedirects redirects, into file; true when the body ended as the
+// server ended it (its length, the chunked end, or the connection's close), false on any failure, on a body
+// over maxBytes, or when stopped.
+bool Stream(std::string url, HANDLE file, DWORD silenceMs, long long maxBytes, DownloadProgress* progress) {
+    InternetHandle connection, request;
+    for (int hop = 0;; ++hop) {
+        if (progress->stop || !Send(url, silenceMs, &connection, &request)) return false;
+        progress->lastSign = GetTickCount64();
+        std::string target;
+        if (!rt::IsRedirect(request.h, url, &target)) break;
+        if (target.empty() || hop == rt::kMaxRedirects) return false;
+        url = target;
+    }
     DWORD status = 0, size = sizeof status;
     rt::sys::HttpQueryInfoA(request.h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr);
     progress->status = status;

@@ -1,6 +1,6 @@
 """A hostile album service: answers without end or far too large at every stage, a trickled version file, a
 thumbnail claiming 20000 x 20000 pixels, picture names chosen so that Windows would run the saved files, and
-2,000 pictures of one name."""
+2,000 pictures of one name, and redirects, one of them without end."""
 import os
 import shutil
 import subprocess
@@ -121,9 +121,35 @@ def two_thousand_pictures_of_one_name(artefacts):
         shutil.rmtree(target, ignore_errors=True)
 
 
+def redirects_and_a_redirect_loop(artefacts):
+    """旅行's thumbnails answer 302 and its pictures 307, each to the same file one folder down; picture 7 and its
+    thumbnail redirect without end. Every other picture arrives, saved under the name of its listed address,
+    and the loop is given up after a few hops, not followed for ever."""
+    s = Session("--fault", "redirect:301=*/1005/IMG_0007.jpg", "--fault", "redirect:302=/abpic/1005/*",
+                "--fault", "redirect:307=/pic/1005/*", artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        download(d, DOWNLOAD_ALL, target, "已成功下载49张图片，1张下载失败。")
+        album = pictures_of(s.service.manifest(), 1005)
+        expected = {os.path.basename(p["full"]): p["sha256"] for n, p in album.items() if n != 7}
+        check(digests(target) == expected, "files %s" % sorted(digests(target)))
+        log = s.service.requests()
+        check("GET /moved/abpic/1005/IMG_0001.jpg " in log and "GET /moved/pic/1005/IMG_0050.jpg " in log,
+              "thumbnails and pictures came from where they were moved")
+        hops = log.count("/1005/IMG_0007.jpg ")
+        check(hops <= 2 * 6, "the loop was given up after a few hops: %d requests" % hops)
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
+
+
 if __name__ == "__main__":
     sys.exit(1 if run_tests([
         ("EndlessAndTrickledAnswers", endless_and_trickled_answers),
         ("PixelBombAndDangerousNames", pixel_bomb_and_dangerous_names),
         ("TwoThousandPicturesOfOneName", two_thousand_pictures_of_one_name),
+        ("RedirectsAndARedirectLoop", redirects_and_a_redirect_loop),
     ], sys.argv[1], suite="e2e_hostile") else 0)

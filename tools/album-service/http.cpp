@@ -190,6 +190,7 @@ std::string BuildResponseHead(const ResponseHeadFields& fields) {
     head += "Server: album-service\r\n";
     head += "Content-Type: " + std::string(fields.contentType) + "\r\n";
     if (fields.lengthSent) head += "Content-Length: " + std::to_string(fields.contentLength) + "\r\n";
+    if (!fields.location.empty()) head += "Location: " + std::string(fields.location) + "\r\n";
     if (fields.paddingBytes > 0) head += "X-Padding: " + std::string(fields.paddingBytes, 'x') + "\r\n";
     if (fields.cookies)
         for (const std::string& cookie : *fields.cookies) head += "Set-Cookie: " + cookie + "\r\n";

@@ -60,9 +60,11 @@ struct ResponseHeadFields {
     size_t paddingBytes = 0;                            // > 0: an "X-Padding" header with that many bytes of value
     const std::vector<std::string>* cookies = nullptr;  // each becomes a "Set-Cookie" line, in order
     bool lengthSent = true;  // false: no Content-Length line; the body ends when the connection closes
+    std::string_view location;  // not empty: a "Location" header with this value
 };
 
-// Status line, Server, Content-Type, Content-Length, X-Padding, Set-Cookie lines, Connection, empty line.
+// Status line, Server, Content-Type, Content-Length, Location, X-Padding, Set-Cookie lines, Connection, empty
+// line.
 std::string BuildResponseHead(const ResponseHeadFields& fields);
 
 }  // namespace album

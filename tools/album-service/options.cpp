@@ -77,7 +77,8 @@ std::string UsageText() {
            "  --latency MS             wait before every answer\n"
            "  --fault KIND=GLOB        misbehave on paths matching GLOB (* and ?, decoded path and query);\n"
            "                           KIND: a status code, reset, hang, cut, cut-unsized, trickle[:MS],\n"
-           "                           delay:MS, endless (no length), endless-sized (1 GiB announced)\n"
+           "                           delay:MS, endless (no length), endless-sized (1 GiB announced),\n"
+           "                           redirect:CODE (to /moved + the target, served as the target)\n"
            "  --set-cookie NAME=VALUE  add a Set-Cookie header to every answer (repeatable)\n"
            "  --long-header N          add an X-Padding header with N bytes of value to every answer\n"
            "  --override PATH=FILE     serve FILE's bytes at PATH (repeatable)\n"
@@ -150,7 +151,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             if (!rule) {
                 error =
                     "--fault: expected [once+]KIND=GLOB, KIND being a status code, reset, hang, cut, cut-unsized, "
-                    "trickle[:MS], delay:MS, endless or endless-sized; got " +
+                    "trickle[:MS], delay:MS, endless, endless-sized or redirect:CODE; got " +
                     value;
                 return false;
             }

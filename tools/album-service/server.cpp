@@ -80,6 +80,11 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
         rule.kind = FaultKind::kTrickle;
         rule.value = kDefaultTrickleMs;
         if (!argument.empty() && (!ParseInt(argument, rule.value) || rule.value < 0)) return std::nullopt;
+    } else if (kind == "redirect") {
+        rule.kind = FaultKind::kRedirect;
+        if (!ParseInt(argument, rule.value) ||
+            (rule.value != 301 && rule.value != 302 && rule.value != 303 && rule.value != 307 && rule.value != 308))
+            return std::nullopt;
     } else if (kind == "delay") {
         rule.kind = FaultKind::kDelay;
         if (!ParseInt(argument, rule.value) || rule.value < 0) return std::nullopt;
@@ -254,8 +259,17 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
         return false;
     }
 
+    std::string location;
     Resource resource;
-    if (fault && fault->kind == FaultKind::kStatus) {
+    if (fault && fault->kind == FaultKind::kRedirect) {
+        // The same resource one folder down: "/moved" + the target exactly as it came (its bytes, its query).
+        std::string_view raw = request.target;
+        if (size_t scheme = raw.find("://"); scheme != std::string_view::npos && raw[0] != '/')
+            raw = raw.substr(std::min(raw.find('/', scheme + 3), raw.size()));
+        location = "/moved" + std::string(raw.empty() ? "/" : raw);
+        resource = {fault->value, std::string(kHtmlType),
+                    std::make_shared<const std::string>(StatusPage(fault->value))};
+    } else if (fault && fault->kind == FaultKind::kStatus) {
         resource = {fault->value, std::string(kHtmlType),
                     std::make_shared<const std::string>(StatusPage(fault->value))};
     } else if (request.method != "GET" && request.method != "HEAD" && request.method != "POST") {
@@ -275,7 +289,7 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
     bool keepAlive = request.keepAlive && !cut;
     std::string head =
         BuildResponseHead({resource.status, resource.contentType, body.size(), keepAlive, options_.longHeaderBytes,
-                           &options_.cookies, !(fault && fault->kind == FaultKind::kCutUnsized)});
+                           &options_.cookies, !(fault && fault->kind == FaultKind::kCutUnsized), location});
     std::string_view sent = request.method == "HEAD" ? std::string_view() : std::string_view(body);
 
     if (cut) {
@@ -290,7 +304,10 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
     return keepAlive;
 }
 
-Resource Server::Lookup(const Target& target, const Request& request) const {
+Resource Server::Lookup(const Target& requested, const Request& request) const {
+    // What a redirect fault moved to "/moved/..." is served there as at its own place.
+    Target target = requested;
+    if (target.path.rfind("/moved/", 0) == 0) target.path.erase(0, 6);
     if (auto it = overrides_.find(target.path); it != overrides_.end())
         return {200, it->second.contentType, it->second.body};
     std::string_view host = request.Header("Host");

@@ -31,6 +31,7 @@ enum class FaultKind {
     kDelay,       // wait `value` milliseconds, then answer normally
     kEndless,     // announce no length, send the body and then filler bytes without end
     kEndlessSized,  // announce a length of 1 GiB, send the body and then filler bytes without end
+    kRedirect,      // answer with the redirect status `value` and a Location of "/moved" + the request's target
 };
 
 struct FaultRule {
@@ -41,7 +42,7 @@ struct FaultRule {
 };
 
 // "KIND=GLOB" with KIND one of: a status code 100..599, reset, hang, cut, cut-unsized, trickle, trickle:MS,
-// delay:MS;
+// delay:MS, endless, endless-sized, redirect:CODE (301, 302, 303, 307 or 308);
 // "once+KIND=GLOB" misbehaves on the first request for each matching path and query only.
 std::optional<FaultRule> ParseFaultRule(std::string_view text);
 

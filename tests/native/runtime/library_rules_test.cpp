@@ -36,6 +36,23 @@ TEST(SplitUrl, PortUserPasswordAndSecureScheme) {
     EXPECT_EQ(u.path, "/?q=1");
 }
 
+TEST(RedirectTarget, EveryFormOfLocationLeadsToAnAddress) {
+    const std::string from = "http://u:p@127.0.0.1:8080/pic/1005/a.jpg?v=2#top";
+    EXPECT_EQ(RedirectTarget(from, "HTTP://other:81/x.jpg#f"), "HTTP://other:81/x.jpg");
+    EXPECT_EQ(RedirectTarget(from, "https://h/x"), "https://h/x");
+    EXPECT_EQ(RedirectTarget(from, "//cdn:9/x.jpg"), "http://cdn:9/x.jpg");
+    EXPECT_EQ(RedirectTarget(from, "/moved/a.jpg?q=1"), "http://u:p@127.0.0.1:8080/moved/a.jpg?q=1");
+    EXPECT_EQ(RedirectTarget(from, "b.jpg"), "http://u:p@127.0.0.1:8080/pic/1005/b.jpg");
+    EXPECT_EQ(RedirectTarget(from, "../b.jpg"), "http://u:p@127.0.0.1:8080/pic/1005/../b.jpg");
+    EXPECT_EQ(RedirectTarget(from, "?v=3"), "http://u:p@127.0.0.1:8080/pic/1005/a.jpg?v=3");
+    EXPECT_EQ(RedirectTarget("http://h", "x.jpg"), "http://h/x.jpg");
+    EXPECT_EQ(RedirectTarget("http://h?q", "/y"), "http://h/y");
+    // Nothing that the fetch could not request: other schemes, control bytes, no host, no Location.
+    for (const char* refused : {"", "ftp://h/x", "file:///C:/x", "http:///x", "/a\r\nSet-Cookie: x=1", "//"})
+        EXPECT_EQ(RedirectTarget(from, refused), "") << refused;
+    EXPECT_EQ(RedirectTarget("no address", "/x"), "");
+}
+
 TEST(SplitUrl, PathKeepsItsBytesAndEndsAtTheFirstHash) {
     UrlParts u;
     ASSERT_TRUE(SplitUrl("http://h/用户/%E4+a/#x#y", &u));

@@ -265,6 +265,26 @@ TEST_F(AlbumServer, CutUnsizedSendsHalfTheBodyWithoutALengthAndCloses) {
     EXPECT_EQ(answer.substr(end + 4), whole.substr(0, whole.size() / 2));
 }
 
+// A redirect fault sends the client one folder down, where the same resource is served; a pattern that also
+// matches the moved path redirects again and again.
+TEST_F(AlbumServer, RedirectFaultsLeadToTheMovedResource) {
+    ServerOptions options;
+    options.faults = {*ParseFaultRule("redirect:307=/pexo.txt"), *ParseFaultRule("redirect:301=*xiazai.txt?x=A")};
+    Start(options);
+    Client client(port());
+    Reply moved = client.Get("/pexo.txt");
+    EXPECT_EQ(moved.status, 307);
+    EXPECT_NE(moved.head.find("\r\nLocation: /moved/pexo.txt\r\n"), std::string::npos) << moved.head;
+    Reply there = client.Get("/moved/pexo.txt");
+    EXPECT_EQ(there.status, 200);
+    EXPECT_EQ(there.body, "V1.0");
+    Reply again = client.Get("/moved/pexoxiazai.txt?x=%41");
+    EXPECT_EQ(again.status, 301);
+    EXPECT_NE(again.head.find("\r\nLocation: /moved/moved/pexoxiazai.txt?x=%41\r\n"), std::string::npos);
+    for (const char* wrong : {"redirect=/x", "redirect:200=/x", "redirect:30x=/x"})
+        EXPECT_FALSE(ParseFaultRule(wrong)) << wrong;
+}
+
 TEST_F(AlbumServer, TrickleDelayAndLatencySlowTheAnswer) {
     ServerOptions options;
     options.latencyMs = 30;

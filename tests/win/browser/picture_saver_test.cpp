@@ -19,6 +19,7 @@
 #include "app/browser/internet_mark.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
+#include "runtime/library_rules.h"
 #include "tests/win/child_process.h"
 #include "tests/win/support/files.h"
 #include "tests/win/support/http_test_server.h"
@@ -224,6 +225,46 @@ TEST_F(PictureSaving, AProgramKilledMidDownloadLeavesNoFile) {
     EXPECT_EQ(child.output.find("saved"), std::string::npos) << child.output;
     for (int i = 0; i < 50 && !Files().empty(); ++i) Sleep(100);
     EXPECT_TRUE(Files().empty()) << *Files().begin();
+}
+
+// Redirects of every kind a server uses, to another path and to another port, still bring the picture, saved
+// under the name of the listed address; a redirect loop fails the picture after a few hops.
+TEST_F(PictureSaving, RedirectsArriveAndLoopsFail) {
+    HttpTestServer other([](const ReceivedRequest& r) {
+        Reply reply;
+        reply.body = "JPEG from the other port, " + r.requestLine;
+        return reply;
+    });
+    std::atomic<int> loops{0};
+    HttpTestServer server([&](const ReceivedRequest& r) {
+        Reply reply;
+        std::string path = r.requestLine.substr(4, r.requestLine.rfind(' ') - 4);
+        if (path.rfind("/moved/", 0) == 0) {
+            reply.body = "JPEG moved to " + path;
+        } else if (path.rfind("/loop", 0) == 0) {
+            ++loops;
+            reply.status = 302;
+            reply.extraHeaders = "Location: " + path + "\r\n";
+        } else {
+            reply.status = std::stoi(path.substr(1, 3));  // /301/a.jpg
+            bool elsewhere = path.find("other") != std::string::npos;
+            reply.extraHeaders = "Location: " + (elsewhere ? other.Url("/pictures" + path.substr(4)) : "/moved" + path.substr(4)) + "\r\n";
+            reply.body = "<html>moved</html>";
+        }
+        return reply;
+    });
+    for (const char* code : {"301", "302", "303", "307"}) {
+        std::string path = std::string("/") + code + "/a" + code + ".jpg";
+        ASSERT_TRUE(Save(server.Url(path)).saved) << code;
+        EXPECT_EQ(Read(std::string("a") + code + ".jpg"), "JPEG moved to /moved/a" + std::string(code) + ".jpg");
+        path = std::string("/") + code + "/other" + code + ".jpg";
+        ASSERT_TRUE(Save(server.Url(path)).saved) << code;
+        EXPECT_EQ(Read(std::string("other") + code + ".jpg"),
+                  "JPEG from the other port, GET /pictures/other" + std::string(code) + ".jpg HTTP/1.1");
+    }
+    EXPECT_FALSE(Save(server.Url("/loop/x.jpg")).saved);
+    EXPECT_EQ(loops.load(), rt::kMaxRedirects + 1);
+    EXPECT_EQ(Files().size(), 8u);
 }
 
 TEST_F(PictureSaving, ErrorStatusesAndCutBodiesLeaveNoFile) {

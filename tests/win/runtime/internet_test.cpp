@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -15,6 +16,7 @@
 #include "runtime/cookie_snapshot_win.h"
 #include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
+#include "runtime/library_rules.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace rt {
@@ -220,6 +222,46 @@ TEST(FetchWithCookieSnapshot, SendsWhatTheStoreWouldAndHandsSetCookiesBack) {
 
     for (const char* gone : {"site=; path=/", "album=; path=/abpic/", "elsewhere=; path=/other/", "given=; path=/abpic/"})
         forget(gone);
+}
+
+// Thumbnails and HttpReadFile's pages follow redirects to another path and another port, each hop with the
+// cookies of its own address; a redirect loop fails after a few hops instead of going round for ever.
+TEST(FetchWithCookieSnapshot, FollowsRedirectsAndGivesUpOnALoop) {
+    testing_support::HttpTestServer other([](const testing_support::ReceivedRequest& r) {
+        testing_support::Reply reply;
+        reply.body = "other port: " + r.requestLine + (r.headers.find("Cookie:") == std::string::npos ? "" : " cookie");
+        return reply;
+    });
+    std::atomic<int> hops{0};
+    testing_support::HttpTestServer server([&](const testing_support::ReceivedRequest& r) {
+        testing_support::Reply reply;
+        if (r.requestLine.find("/loop") != std::string::npos) {
+            ++hops;
+            reply.status = 302;
+            reply.extraHeaders = "Location: /loop\r\n";
+        } else if (r.requestLine.find("/307") != std::string::npos) {
+            reply.status = 307;
+            reply.extraHeaders = "Location: " + other.Url("/abpic/x.jpg") + "\r\n";
+        } else if (r.requestLine.find("/301") != std::string::npos) {
+            reply.status = 301;
+            reply.extraHeaders = "Location: moved/x.jpg\r\n";
+        } else {
+            reply.body = "moved: " + r.requestLine;
+        }
+        return reply;
+    });
+    ASSERT_TRUE(InternetSetCookieA(other.Url("/abpic/").c_str(), nullptr, "there=1; path=/abpic/"));
+    StartCookieSnapshot();
+    std::string body;
+    ASSERT_TRUE(FetchWithCookieSnapshot(server.Url("/abpic/301"), 4096, 10000, &body));
+    EXPECT_EQ(body, "moved: GET /abpic/moved/x.jpg HTTP/1.0");
+    ASSERT_TRUE(FetchWithCookieSnapshot(server.Url("/abpic/307"), 4096, 10000, &body));
+    EXPECT_EQ(body, "other port: GET /abpic/x.jpg HTTP/1.0 cookie");
+    EXPECT_EQ(Fetch(server.Url("/abpic/307")), "other port: GET /abpic/x.jpg HTTP/1.0 cookie");
+    EXPECT_FALSE(FetchWithCookieSnapshot(server.Url("/loop"), 4096, 10000, &body));
+    EXPECT_EQ(Fetch(server.Url("/loop")), "");
+    EXPECT_EQ(hops.load(), 2 * (kMaxRedirects + 1));
+    InternetSetCookieA(other.Url("/abpic/").c_str(), nullptr, "there=; path=/abpic/; expires=Thu, 01-Jan-1970 00:00:00 GMT");
 }
 
 }  // namespace
