@@ -158,10 +158,22 @@ std::vector<std::string> ComboItems(HWND combo) {
 
 HWND FirstChildOfClass(HWND parent, const char* cls) { return FindWindowExA(parent, nullptr, cls, nullptr); }
 
-// A visible dialog of the target: a message box (no tree view) or the folder browser (with one).
+// A message box as a person sees it: its title and a button to answer it. A box still being made, or being
+// taken down, can be visible for a moment with neither.
+bool ShowsAsAMessageBox(HWND box) {
+    if (WindowText(box).empty()) return false;
+    for (HWND c : Descendants(box))
+        if (lstrcmpiA(ClassOf(c).c_str(), "Button") == 0 && IsWindowVisible(c)) return true;
+    return false;
+}
+
+// A visible dialog of the target: a message box (no tree view) once it shows as one, or the folder browser
+// (with its tree view).
 HWND FindDialog(Target& t, bool folder) {
-    for (HWND w : t.TopLevelWindows())
-        if (ClassOf(w) == "#32770" && (FirstChildOfClass(w, WC_TREEVIEWA) != nullptr) == folder) return w;
+    for (HWND w : t.TopLevelWindows()) {
+        if (ClassOf(w) != "#32770" || (FirstChildOfClass(w, WC_TREEVIEWA) != nullptr) != folder) continue;
+        if (folder || ShowsAsAMessageBox(w)) return w;
+    }
     return nullptr;
 }
 

@@ -90,10 +90,20 @@ LRESULT CALLBACK TargetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
                         Status(std::string("selected:") + text);
                     }
                     break;
-                case kAsk:
+                case kAsk: {
+                    // First a bare dialog frame for a moment, as a message box is before its title and buttons
+                    // are in: the driver must not take it for the box.
+                    HWND bare = CreateWindowExA(0, "#32770", "", WS_POPUP | WS_VISIBLE | WS_CAPTION, 100, 100, 200,
+                                                100, h, nullptr, GetModuleHandleA(nullptr), nullptr);
+                    for (ULONGLONG until = GetTickCount64() + 800; GetTickCount64() < until; Sleep(10)) {
+                        MSG msg;
+                        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+                    }
+                    DestroyWindow(bare);
                     Status(MessageBoxA(h, "确定要继续吗？", "提问", MB_YESNO | MB_ICONQUESTION) == IDYES ? "answer:yes"
                                                                                                          : "answer:no");
                     break;
+                }
                 case kMenu: PopUp(h); break;
                 case kFolder: {
                     BROWSEINFOA bi{};
