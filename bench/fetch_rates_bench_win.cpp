@@ -116,10 +116,12 @@ int main(int argc, char** argv) {
         std::string body;
         return rt::FetchWithCookieSnapshot(thumbnails[i], 4 << 20, 60000, &body) && !body.empty();
     };
-    // A new file of the picture's size, written in one piece: no network.
+    // A new file of the picture's size, written in one piece: no network. Each file gets a name of its own, also
+    // across the warm-up pass over the same addresses.
+    static std::atomic<uint64_t> fileNumber{0};
     auto newFiles = [&](const char* sub) {
         return [&sizes, into = subfolder(sub)](size_t i) {
-            std::string path = into + std::to_string(i) + ".jpg";
+            std::string path = into + std::to_string(fileNumber++) + ".jpg";
             std::string bytes(sizes[i], 'x');
             HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                       nullptr);
