@@ -19,7 +19,7 @@ void SetBytesProperty(uint32_t id, int32_t property, const Bytes& bytes);
 int32_t IntProperty(uint32_t id, int32_t property);
 Text TextProperty(uint32_t id, int32_t property);
 
-// 进度条1: one step further (read, add one, write: a step lost between two workers only affects the display).
+// 进度条1: one step further, on the window thread (workers use AdvanceStageProgress).
 void AdvanceProgress();
 
 // Runtime arrays (one dimension). Text elements read past the end, or missing, are the empty text.

@@ -68,7 +68,7 @@ int32_t DownloadWorker(int32_t) {
             std::lock_guard<std::mutex> hold(failuresLock);
             failures.push_back(IntAt(downloadList, j));
         }
-        AdvanceProgress();
+        AdvanceStageProgress();
     }
     return FinishWorker();
 }

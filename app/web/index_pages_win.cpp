@@ -25,7 +25,7 @@ int32_t PageWorker(int32_t) {
             SetTextAt(pageTexts, k, block.release());
         }
         FreeMatchArray(blocks);
-        AdvanceProgress();
+        AdvanceStageProgress();
     }
     return FinishWorker();
 }

@@ -15,7 +15,13 @@ void ResponsiveDelay(int64_t microseconds, void* wakeEvent = nullptr);
 
 // Sets nextIndex and finishedWorkers to 0, starts ten workers on the routine and waits, responsive, until all
 // ten have finished. A worker that cannot be started counts as finished, so the wait always ends.
-void RunWorkerStage(WorkerRoutine routine);
+// Workers hand their results to the window in batches, not with a window-thread round trip each: `handOver`,
+// when given, runs on the window thread about every 50 ms while the workers run and once after the last has
+// finished, and so do the progress steps of AdvanceStageProgress.
+void RunWorkerStage(WorkerRoutine routine, void (*handOver)() = nullptr);
+
+// A worker's step of the progress bar (13 of 进度条1), added to the bar with the next batch.
+void AdvanceStageProgress();
 
 // The next item number for a worker: 1 .. count, or 0 when every item is taken.
 int32_t TakeNextItem(int32_t count);

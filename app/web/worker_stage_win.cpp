@@ -3,6 +3,10 @@
 // polling: the same behaviour without keeping a core busy.
 #include <windows.h>
 
+#include <atomic>
+
+#include "app/main_window_access.h"
+#include "app/shell/main_window.h"
 #include "app/shell/globals.h"
 #include "app/web/worker_stage.h"
 #include "runtime/call.h"
@@ -19,6 +23,14 @@ constexpr int64_t kStageSafetyMicroseconds = 50000;
 HANDLE StageEvent() {
     static HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     return event;
+}
+
+std::atomic<int32_t> pendingSteps{0};
+
+// On the window thread: the workers' progress steps so far, and their results through handOver.
+void HandOverBatch(void (*handOver)()) {
+    if (int32_t steps = pendingSteps.exchange(0)) SetIntProperty(form::进度条1, 13, IntProperty(form::进度条1, 13) + steps);
+    if (handOver) handOver();
 }
 
 }  // namespace
@@ -45,8 +57,9 @@ void ResponsiveDelay(int64_t microseconds, void* wakeEvent) {
     rt::dll::CloseHandle(timer);
 }
 
-void RunWorkerStage(WorkerRoutine routine) {
+void RunWorkerStage(WorkerRoutine routine, void (*handOver)()) {
     nextIndex = 0;
+    pendingSteps = 0;
     finishedWorkers = 0;
     ResetEvent(StageEvent());
     for (int i = 0; i < kStageWorkers; ++i) {
@@ -54,8 +67,13 @@ void RunWorkerStage(WorkerRoutine routine) {
                                             rt::Value::Pointer(rt::kTagSubProgram, reinterpret_cast<void*>(routine)));
         if (started.AsInt() == 0) FinishWorker();
     }
-    while (finishedWorkers < kStageWorkers) ResponsiveDelay(kStageSafetyMicroseconds, StageEvent());
+    while (finishedWorkers < kStageWorkers) {
+        ResponsiveDelay(kStageSafetyMicroseconds, StageEvent());
+        HandOverBatch(handOver);
+    }
 }
+
+void AdvanceStageProgress() { ++pendingSteps; }
 
 int32_t TakeNextItem(int32_t count) {
     if (nextIndex >= count) return 0;
