@@ -45,6 +45,18 @@ Bytes ReadThumbnail(int32_t picture) {
     return Bytes::Copy(body.data(), body.size());
 }
 
+// The psrc and the pname search over the joined pages, side by side on two workers, while the window thread
+// keeps answering: the pages may hold megabytes.
+int32_t SearchWorker(int32_t) {
+    while (int32_t k = TakeNextItem(2)) {
+        Text joined = Text::Copy(joinedPageText);
+        void* found = SearchAll(k == 1 ? psrcPattern : pnamePattern, joined);
+        WorkLockHold hold;
+        (k == 1 ? psrcMatches : pnameMatches) = found;
+    }
+    return FinishWorker();
+}
+
 // One record per psrc match, stored at its match number so that the lists stay in page order.
 int32_t PictureRecordWorker(int32_t) {
     int32_t records = CountOf(psrcMatches);
@@ -191,11 +203,10 @@ void ListPictures() {
     DoEvents();
     FetchIndexPages(firstPage, album, 2 * int64_t(albumPictureTotal), true);
 
-    Text joined = Text::Copy(joinedPageText);
     FreeMatchArray(psrcMatches);
     FreeMatchArray(pnameMatches);
-    psrcMatches = SearchAll(psrcPattern, joined);
-    pnameMatches = SearchAll(pnamePattern, joined);
+    psrcMatches = pnameMatches = nullptr;
+    RunWorkerStage(&SearchWorker);
     int32_t records = CountOf(psrcMatches);
     for (void** list : {&thumbUrls, &pictureUrls, &pictureNames}) ResetTextArray(list, records);
     RunWorkerStage(&PictureRecordWorker);

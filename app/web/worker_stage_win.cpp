@@ -71,6 +71,8 @@ void RunWorkerStage(WorkerRoutine routine, void (*handOver)()) {
         ResponsiveDelay(kStageSafetyMicroseconds, StageEvent());
         HandOverBatch(handOver);
     }
+    // The last workers may have handed over after the batch above looked: nothing of the stage may stay behind.
+    HandOverBatch(handOver);
 }
 
 void AdvanceStageProgress() { ++pendingSteps; }
