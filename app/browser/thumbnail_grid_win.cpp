@@ -15,6 +15,7 @@
 #include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
 
+#include <deque>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -78,7 +79,7 @@ int32_t PictureRecordWorker(int32_t) {
 
 // Thumbnails fetched and not yet in their cells: the window thread puts them in, a batch at a time.
 std::mutex arrivedLock;
-std::vector<std::pair<int32_t, Bytes>> arrivedThumbnails;
+std::deque<std::pair<int32_t, Bytes>> arrivedThumbnails;  // in the order they arrived
 
 int32_t ThumbnailWorker(int32_t) {
     int32_t records = CountOf(pictureUrls);
@@ -90,17 +91,25 @@ int32_t ThumbnailWorker(int32_t) {
     return FinishWorker();
 }
 
-void ShowArrivedThumbnails() {
+// Puts up to eight arrived thumbnails into their cells (each is decoded here); true when more are waiting.
+bool ShowArrivedThumbnails() {
+    constexpr size_t kAtOnce = 8;
     std::vector<std::pair<int32_t, Bytes>> batch;
+    bool more;
     {
         std::lock_guard<std::mutex> hold(arrivedLock);
-        batch.swap(arrivedThumbnails);
+        for (size_t n = 0; n < kAtOnce && !arrivedThumbnails.empty(); ++n) {
+            batch.push_back(std::move(arrivedThumbnails.front()));
+            arrivedThumbnails.pop_front();
+        }
+        more = !arrivedThumbnails.empty();
     }
     for (auto& [k, thumbnail] : batch) {
         uint32_t cell = ControlAt(thumbControls, k);
         SetIntProperty(cell, kPictureLayout, 2);
         SetBytesProperty(cell, kPicture, std::move(thumbnail));
     }
+    return more;
 }
 
 // Removes the previous grid: its cells, and the extra containers (the highlight frame first goes home).

@@ -16,9 +16,12 @@ void ResponsiveDelay(int64_t microseconds, void* wakeEvent = nullptr);
 // Sets nextIndex and finishedWorkers to 0, starts ten workers on the routine and waits, responsive, until all
 // ten have finished. A worker that cannot be started counts as finished, so the wait always ends.
 // Workers hand their results to the window in batches, not with a window-thread round trip each: `handOver`,
-// when given, runs on the window thread about every 50 ms while the workers run and once after the last has
-// finished, and so do the progress steps of AdvanceStageProgress.
-void RunWorkerStage(WorkerRoutine routine, void (*handOver)() = nullptr);
+// when given, runs on the window thread about every 50 ms while the workers run, for up to 20 ms a time so
+// that the window keeps answering however much has piled up, and after the last worker has finished until it
+// has nothing left. It hands over a few results a call and says whether more are waiting. The progress steps
+// of AdvanceStageProgress go to the bar at the same times.
+using HandOver = bool (*)();
+void RunWorkerStage(WorkerRoutine routine, HandOver handOver = nullptr);
 
 // A worker's step of the progress bar (13 of 进度条1), added to the bar with the next batch.
 void AdvanceStageProgress();

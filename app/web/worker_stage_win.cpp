@@ -27,10 +27,19 @@ HANDLE StageEvent() {
 
 std::atomic<int32_t> pendingSteps{0};
 
-// On the window thread: the workers' progress steps so far, and their results through handOver.
-void HandOverBatch(void (*handOver)()) {
+// Longest time the window thread spends on one batch of the workers' results.
+constexpr ULONGLONG kBatchMs = 20;
+
+// On the window thread: the workers' progress steps so far, and their results through handOver for up to
+// kBatchMs; true when results are still waiting.
+bool HandOverBatch(HandOver handOver) {
     if (int32_t steps = pendingSteps.exchange(0)) SetIntProperty(form::进度条1, 13, IntProperty(form::进度条1, 13) + steps);
-    if (handOver) handOver();
+    if (!handOver) return false;
+    const ULONGLONG until = GetTickCount64() + kBatchMs;
+    bool more;
+    while ((more = handOver()) && GetTickCount64() < until) {
+    }
+    return more;
 }
 
 }  // namespace
@@ -57,7 +66,7 @@ void ResponsiveDelay(int64_t microseconds, void* wakeEvent) {
     rt::dll::CloseHandle(timer);
 }
 
-void RunWorkerStage(WorkerRoutine routine, void (*handOver)()) {
+void RunWorkerStage(WorkerRoutine routine, HandOver handOver) {
     nextIndex = 0;
     pendingSteps = 0;
     finishedWorkers = 0;
@@ -71,8 +80,9 @@ void RunWorkerStage(WorkerRoutine routine, void (*handOver)()) {
         ResponsiveDelay(kStageSafetyMicroseconds, StageEvent());
         HandOverBatch(handOver);
     }
-    // The last workers may have handed over after the batch above looked: nothing of the stage may stay behind.
-    HandOverBatch(handOver);
+    // What is still waiting, and what the last workers handed over after the batch above looked: nothing of the
+    // stage may stay behind.
+    while (HandOverBatch(handOver)) rt::CallKernel(rt::kDoEvents);
 }
 
 void AdvanceStageProgress() { ++pendingSteps; }
