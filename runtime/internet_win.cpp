@@ -4,7 +4,6 @@
 #include <wininet.h>
 
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <utility>
