@@ -4,9 +4,11 @@ A test gets a Session: session.service (the running album service), session.prog
 PEXO_ALBUM_ROOT and PEXO_UPDATE_ROOT pointing at the service) and session.driver (one ui-driver.exe in
 script mode: session.driver("attach") sends one command and returns its result line).
 """
+import bisect
 import json
 import os
 import queue
+import re
 import shutil
 import signal
 import subprocess
@@ -258,6 +260,8 @@ class Program:
 
 
 class Session:
+    post_mortems = []  # what the running case's failed sessions found, for the failure's report
+
     def __init__(self, *service_options, artefacts=None, desktop=None):
         self.display = Display()
         self.service = Service(*service_options)
@@ -316,11 +320,69 @@ class Session:
         return png
 
     def close(self):
+        # Closed while a step's failure is on its way up: first note what the program was doing.
+        if sys.exc_info()[0] is not None:
+            programs = [self.program] + [p for p in self.others if isinstance(p, Program)]
+            Session.post_mortems.append(post_mortem(self.display.name, programs, self.artefacts))
         for part in (*self.others, self.driver, self.program, self.service, self.display):
             try:
                 part.stop()
             except Exception:
                 pass
+
+
+def program_frames(backtrace):
+    """Names pexo.exe's own frames in a winedbg backtrace ("in pexo (+0x...)") by the nearest symbol below each."""
+    addresses = sorted(set(int(a, 16) for a in re.findall(r"0x([0-9a-f]+) in pexo \(", backtrace)))
+    if not addresses:
+        return backtrace
+    symbols = []
+    nm = subprocess.run(["x86_64-w64-mingw32-nm", "-C", "--defined-only", PEXO], capture_output=True, text=True,
+                        timeout=60).stdout
+    for line in nm.splitlines():
+        parts = line.split(" ", 2)
+        if len(parts) == 3 and parts[1] in "tT":
+            symbols.append((int(parts[0], 16), parts[2].split("(")[0]))
+    symbols.sort()
+    starts = [address for address, _ in symbols]
+    for address in addresses:
+        below = bisect.bisect_right(starts, address) - 1
+        name = symbols[below][1] if below >= 0 else "?"
+        offset = address - symbols[below][0] if below >= 0 else 0
+        backtrace = re.sub(r"0x0*%x in pexo \(\+0x[0-9a-f]+\)" % address,
+                           "0x%x in pexo %s+0x%x" % (address, name, offset), backtrace)
+    return backtrace
+
+
+def post_mortem(display, programs, artefacts):
+    """Whether each pexo.exe still runs and, for those that do, every thread's frames as winedbg sees them: a
+    step that timed out says what the program was doing. The whole backtrace goes into the artefacts; the
+    report gets, a thread a line, the frames of the program's own code."""
+    report = ""
+    try:
+        running = [p for p in programs if p.unix_pid()]
+        for p in programs:
+            report += "pexo.exe in %s: %s\n" % (os.path.basename(p.workdir), "running" if p in running else
+                                                 "not running (it ended)")
+        if not running:
+            return report
+        dump = subprocess.run([WINE, "winedbg", "--command", "bt all"], env=wine_env(display),
+                              capture_output=True, encoding="utf-8", errors="replace", timeout=120).stdout
+        for p in running:
+            folder = os.path.basename(p.workdir)
+            threads = [t for t in dump.split("Backtracing for thread ")[1:]
+                       if folder + "\\pexo.exe" in t.split("\n")[0]]
+            frames = program_frames("".join("thread " + t for t in threads))
+            if artefacts:
+                with open(os.path.join(artefacts, "backtrace-%s.txt" % folder), "w", encoding="utf-8") as out:
+                    out.write(frames)
+            for thread in frames.split("thread ")[1:]:
+                own = re.findall(r"in pexo (.+?)\+0x[0-9a-f]+ \(", thread)
+                waits = re.findall(r"^\s*=?>?\d+ 0x[0-9a-f]+ (\w+)\+0x", thread, re.M)
+                report += "  thread %s: %s\n" % (thread.split()[0], " < ".join((waits[:1] + own)[:6]) or "?")
+    except Exception as error:  # the report must not hide the failure it explains
+        report += "post-mortem failed: %s\n" % error
+    return report
 
 
 def transcripts(drivers, path):
@@ -348,6 +410,7 @@ def run_tests(tests, results_dir, suite="e2e"):
         start = time.time()
         print("[ RUN      ] %s.%s" % (suite, name), flush=True)
         Driver.made = []
+        Session.post_mortems = []
         try:
             function(artefacts)
             cases.append((name, time.time() - start, None))
@@ -355,6 +418,7 @@ def run_tests(tests, results_dir, suite="e2e"):
         except Exception as error:
             detail = "".join(traceback.format_exception(type(error), error, error.__traceback__))
             detail += transcripts(Driver.made, os.path.join(artefacts, "%s.%s.transcript.txt" % (suite, name)))
+            detail += "".join(Session.post_mortems)
             cases.append((name, time.time() - start, detail))
             print("[  FAILED  ] %s.%s\n%s" % (suite, name, detail), flush=True)
     failures = sum(1 for c in cases if c[2])

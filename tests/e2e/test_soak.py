@@ -10,6 +10,8 @@ from harness import Session, check, run_tests
 import soak_rounds
 
 PICTURES = 480
+# A round lists and downloads in a few seconds; a stage still running after five minutes is stuck.
+STAGE_MS = 300000
 # A grid cell's picture is 150 x 143 pixels of 3 bytes: the grid of 480 holds about 31 MiB of them.
 GRID_MIB = PICTURES * 150 * 143 * 3 / 2**20
 
@@ -22,7 +24,7 @@ def rounds_return_to_their_level(artefacts):
         print("  before: %s" % baseline, flush=True)
         rows = []
         for n in range(3):
-            stages = soak_rounds.one_round(s, PICTURES, os.path.join(work, "round%d" % n), digests)
+            stages = soak_rounds.one_round(s, PICTURES, os.path.join(work, "round%d" % n), digests, STAGE_MS)
             check(stages["failed"] == 0, "round %d: %d pictures failed" % (n + 1, stages["failed"]))
             rows.append(dict(stages, **soak_rounds.resources(s, pid)))
             print("  round %d: %s" % (n + 1, rows[-1]), flush=True)
