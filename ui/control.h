@@ -13,6 +13,7 @@
 #include "runtime/frame.h"
 #include "runtime/value.h"
 #include "ui/form_description.h"
+#include "ui/panel_picture.h"
 
 namespace ui {
 
@@ -134,7 +135,7 @@ public:
         uint32_t background = 0;
     };
     virtual bool DecodesOnCallingThread(int32_t index, PictureBox* box) const { return false; }
-    virtual void TakeDecodedPicture(int32_t index, FittedPicture&& picture) {}
+    virtual void TakeDecodedPicture(int32_t index, PictureFile file, FittedPicture&& picture) {}
     // Gives back what the control holds for drawing (pictures); called when a copy is destroyed, since its
     // object may live on until the handler that destroyed it returns.
     virtual void ReleaseContent() {}

@@ -1,6 +1,7 @@
 // The draw panel: a background colour and a picture fitted into it; also drawn as a cell by its container.
 #include "runtime/memory.h"
 #include "ui/control_types.h"
+#include "ui/panel_picture.h"
 #include "ui/picture_fit.h"
 #include "ui/shape_box.h"
 
@@ -39,12 +40,12 @@ public:
         return true;
     }
 
-    void TakeDecodedPicture(int32_t index, FittedPicture&& picture) override {
-        picture_ = std::move(picture);
+    void TakeDecodedPicture(int32_t index, PictureFile file, FittedPicture&& picture) override {
+        picture_.Take(std::move(file), std::move(picture));
         Repaint();
     }
 
-    void ReleaseContent() override { picture_ = FittedPicture(); }
+    void ReleaseContent() override { picture_.Clear(); }
 
     LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
         if (message == WM_ERASEBKGND) return 1;
@@ -79,7 +80,7 @@ protected:
         switch (index) {
             case kBorder: return IntProperty(border_);
             case kBackColor: return IntProperty(int32_t(backColor_));
-            // Only the fitted pixels are kept, not the file they came from.
+            // A picture is written, never read back.
             case kPicture: return PointerProperty(nullptr);
             case kLayout: return IntProperty(layout_);
             default: return Control::ReadOwn(index);
@@ -103,33 +104,35 @@ protected:
 
 private:
     void SetPicture(const uint8_t* data, size_t size) {
-        PictureBox box;
-        DecodesOnCallingThread(kPicture, &box);
-        DecodeFittedPicture(data, size, box.width, box.height, box.layout, box.background, &picture_);
+        picture_.Keep(std::make_shared<const std::vector<uint8_t>>(data, data + size));
     }
 
     void PaintInto(HDC dc, int width, int height) {
         RECT all = {0, 0, width, height};
         FillRect(dc, &all, BackgroundBrush());
         if (border_ != 0) DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-        if (picture_.empty()) return;
+        PictureBox box;
+        DecodesOnCallingThread(kPicture, &box);
+        const FittedPicture* pixels = picture_.Pixels(box.width, box.height, box.layout, box.background);
+        if (!pixels) return;
+        const FittedPicture& picture = *pixels;
         int x, y;
-        FittedOrigin(picture_, width, height, layout_, &x, &y);
+        FittedOrigin(picture, width, height, layout_, &x, &y);
         BITMAPINFO info = {};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = picture_.width;
-        info.bmiHeader.biHeight = -picture_.height;  // top-down rows
+        info.bmiHeader.biWidth = picture.width;
+        info.bmiHeader.biHeight = -picture.height;  // top-down rows
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 24;
         info.bmiHeader.biCompression = BI_RGB;
-        SetDIBitsToDevice(dc, x, y, DWORD(picture_.width), DWORD(picture_.height), 0, 0, 0, UINT(picture_.height),
-                          picture_.bgr.data(), &info, DIB_RGB_COLORS);
+        SetDIBitsToDevice(dc, x, y, DWORD(picture.width), DWORD(picture.height), 0, 0, 0, UINT(picture.height),
+                          picture.bgr.data(), &info, DIB_RGB_COLORS);
     }
 
     int32_t border_ = 0;
     uint32_t backColor_ = kDefaultColor;
     int32_t layout_ = kLayoutNormal;
-    FittedPicture picture_;
+    PanelPicture picture_;
 };
 
 }  // namespace

@@ -45,11 +45,14 @@ void WriteProperty(uint32_t window, uint32_t control, int32_t property, int32_t 
             [&] { picture = ui::ResolveForProperty(window, control)->DecodesOnCallingThread(property, &box); });
         if (picture) {
             const void* block = ui::PropertyPointer(value);
+            const uint8_t* data = BytesDataOf(block);
+            auto file = std::make_shared<const std::vector<uint8_t>>(data, data + BytesLengthOf(block));
             ui::FittedPicture fitted;
-            ui::DecodeFittedPicture(BytesDataOf(block), size_t(BytesLengthOf(block)), box.width, box.height, box.layout,
-                                    box.background, &fitted);
-            ui::RunOnWindowThread(
-                [&] { ui::ResolveForProperty(window, control)->TakeDecodedPicture(property, std::move(fitted)); });
+            ui::DecodeFittedPicture(file->data(), file->size(), box.width, box.height, box.layout, box.background,
+                                    &fitted);
+            ui::RunOnWindowThread([&] {
+                ui::ResolveForProperty(window, control)->TakeDecodedPicture(property, std::move(file), std::move(fitted));
+            });
             return;
         }
     }

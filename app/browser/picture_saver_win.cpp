@@ -59,7 +59,7 @@ NameNumbers nameNumbers;
 
 // Marks an open file for deletion when its last handle closes, or takes that mark away.
 bool DeleteOnClose(HANDLE file, bool remove) {
-    FILE_DISPOSITION_INFO disposition{remove ? TRUE : FALSE};
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(remove)};
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 

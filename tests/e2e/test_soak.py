@@ -12,7 +12,8 @@ import soak_rounds
 PICTURES = 480
 # A round lists and downloads in a few seconds; a stage still running after five minutes is stuck.
 STAGE_MS = 300000
-# A grid cell's picture is 150 x 143 pixels of 3 bytes: the grid of 480 holds about 31 MiB of them.
+# The yardstick for memory: the grid of 480 as bitmaps, 150 x 143 pixels of 3 bytes a cell (about 31 MiB). The
+# grid holds far less: each thumbnail's file, and pixels only for the cells drawn last.
 GRID_MIB = PICTURES * 150 * 143 * 3 / 2**20
 
 

@@ -190,6 +190,17 @@ TEST_F(Commands, PictureWrittenByAWorkerIsDecodedThereAndDrawnFitted) {
     inside = GetPixel(dc, 12 + 75, 12 + 71);
     ReleaseDC(container, dc);
     EXPECT_EQ(inside, RGB(247, 249, 247));
+    // Written on the window thread, a picture is kept as its file and decoded when the cell is drawn.
+    WriteBytes(cell.control, 10, SolidJpeg(600, 100, 0x0000FF));
+    Pump();
+    UpdateWindow(container);
+    dc = GetDC(container);
+    inside = GetPixel(dc, 12 + 75, 12 + 71);
+    above = GetPixel(dc, 12 + 75, 12 + 40);
+    ReleaseDC(container, dc);
+    EXPECT_GT(GetBValue(inside), 200);
+    EXPECT_LT(GetRValue(inside), 60);
+    EXPECT_EQ(above, RGB(247, 249, 247));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "runtime/call.h"
 #include "runtime/errors.h"
+#include "tests/jpeg_writer.h"
 #include "tests/win/child_process.h"
 #include "tests/win/ui/ui_test_form.h"
 #include "ui/form.h"
@@ -224,10 +225,12 @@ size_t PrivateBytes() {
 }
 
 // A relisting destroys the old grid and builds the new one inside one handler; the old cells' pictures must
-// not stay until that handler returns.
+// not stay until that handler returns. A cell holds its picture's file (pixels only while drawn), so the files
+// here are noise, over a megabyte each: blocks that size go back to the system when freed.
 TEST_F(Copies, DestroyedCellsGiveBackTheirPicturesInsideTheHandler) {
-    constexpr int kCells = 24, kSide = 640;
-    std::vector<uint8_t> jpeg = SolidJpeg(kSide, kSide, 0x336699);
+    constexpr int kCells = 24, kSide = 1280;
+    std::vector<uint8_t> jpeg = testing_support::EncodeJpeg(
+        kSide, kSide, [](int x, int y) { return (uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u) & 0xFFFFFFu; });
     ui::MessageDepth insideAHandler;
     std::vector<rt::ControlRef> cells;
     size_t before = PrivateBytes();
@@ -238,7 +241,8 @@ TEST_F(Copies, DestroyedCellsGiveBackTheirPicturesInsideTheHandler) {
         WriteBytes(cell.control, 10, jpeg);
         cells.push_back(cell);
     }
-    size_t pictures = size_t(kCells) * kSide * kSide * 3;
+    size_t pictures = size_t(kCells) * jpeg.size();
+    ASSERT_GT(jpeg.size(), 1000000u);
     size_t built = PrivateBytes();
     ASSERT_GT(built, before + pictures / 2) << "the pictures are held while the cells live";
     for (const rt::ControlRef& cell : cells) rt::CallKernel(rt::kDestroyUnit, Ref(cell.control, rt::kTagDrawPanel));
