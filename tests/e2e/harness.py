@@ -322,8 +322,10 @@ class Session:
     def close(self):
         # Closed while a step's failure is on its way up: first note what the program was doing.
         if sys.exc_info()[0] is not None:
+            bar = self.driver("progress msctls_progress32") if self.driver.process.poll() is None else "no driver"
             programs = [self.program] + [p for p in self.others if isinstance(p, Program)]
-            Session.post_mortems.append(post_mortem(self.display.name, programs, self.artefacts))
+            Session.post_mortems.append("progress bar: %s\n" % bar +
+                                        post_mortem(self.display.name, programs, self.artefacts))
         for part in (*self.others, self.driver, self.program, self.service, self.display):
             try:
                 part.stop()
