@@ -1,6 +1,7 @@
 // Control properties through the helper table, and the application's runtime arrays.
 #include "app/main_window_access.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/errors.h"
@@ -100,6 +101,16 @@ Text MatchText(const void* matches, int32_t index, const Text& searched) {
     if (!cell) return Text();
     return rt::TextResult(
         rt::CallLibrary(&rt::RegexMatchText, rt::Value::Pointer(rt::kTagSearchResult, cell), searched));
+}
+
+Text MatchText(const void* matches, int32_t index, const Text& searched, size_t searchedLength) {
+    auto* cell = ElementAt<rt::MatchCell*>(matches, index);
+    const rt::SearchResult* record = cell ? *cell : nullptr;
+    if (!record || record->count < 1 || !record->entries[0].matched) return Text();
+    const rt::MatchEntry& whole = record->entries[0];
+    size_t from = std::min(searchedLength, size_t(std::max(whole.offset, 0)));
+    size_t length = std::min(searchedLength - from, size_t(std::max(whole.length, 0)));
+    return Text::Adopt(rt::NewText(searched.c_str() + from, length));
 }
 
 void* SearchAll(void* pattern, const Text& text) {

@@ -13,6 +13,8 @@ The program runs in a private copy of the Wine prefix with an empty URL cache: W
 as its cache index grows (every picture URLDownloadToFileA saves is also kept there), and a benchmark should
 not measure what earlier runs left behind.
 
+The listing's stages are timed by the program itself (PEXO_STAGE_TIMES) and printed under its row.
+
 Usage: python3 bench/listing_and_download.py [pictures] [latency_ms ...]
 """
 import hashlib
@@ -107,6 +109,8 @@ def curl(urls, folder):
 def run(latency):
     work = tempfile.mkdtemp(prefix="pexo-bench-")
     os.environ["PEXO_WINEPREFIX"] = private_prefix(work)
+    times = os.path.join(work, "stage-times.txt")
+    os.environ["PEXO_STAGE_TIMES"] = to_windows_path(times)
     s = Session("--big", str(PICTURES), "--latency", str(latency))
     try:
         d = s.driver
@@ -121,6 +125,7 @@ def run(latency):
             listing.ping()
             d.ok("wait-enabled 0x004d 900000")
         memory = private_mib(pid)
+        stages = read_stage_times(times)
         pages = math.ceil(PICTURES / PER_PAGE)
         ideal = (1 + math.ceil(pages / 10) + math.ceil(PICTURES / 10)) * latency / 1000.0
 
@@ -148,12 +153,22 @@ def run(latency):
             os.makedirs(folder)
             peers[name] = peer(command, urls, folder)
             verify(folder, expected)
-        return listing, ideal, memory, download, peers, platform_rates(s, pictures, work)
+        return listing, ideal, memory, stages, download, peers, platform_rates(s, pictures, work)
     finally:
         s.close()
         subprocess.run([WINESERVER, "-w"], env=wine_env(s.display.name), check=False)
         del os.environ["PEXO_WINEPREFIX"]
+        del os.environ["PEXO_STAGE_TIMES"]
         shutil.rmtree(work, ignore_errors=True)
+
+
+def read_stage_times(path):
+    """The listing's stages as the program timed them (PEXO_STAGE_TIMES): (stage, milliseconds) in order, the
+    last listing's only."""
+    with open(path) as f:
+        lines = [line.split() for line in f if line.strip()]
+    last = max(i for i, (stage, _) in enumerate(lines) if stage == "old-grid")
+    return [(stage, float(ms)) for stage, ms in lines[last:]]
 
 
 def platform_rates(session, pictures, work):
@@ -184,10 +199,11 @@ def stage_row(name, watch, extra):
 def main():
     print("%d pictures, %d per index page, ten workers per stage" % (PICTURES, PER_PAGE))
     for latency in LATENCIES:
-        listing, ideal, memory, download, peers, platform = run(latency)
+        listing, ideal, memory, stages, download, peers, platform = run(latency)
         print("latency %d ms" % latency)
         ratio = "%.2f x the ideal %.2f s" % (listing.wall / ideal, ideal) if ideal else "ideal 0 s"
         stage_row("listing", listing, "%s; private memory after it %.0f MiB" % (ratio, memory))
+        print("    its stages: " + ", ".join("%s %.2f s" % (stage, ms / 1000) for stage, ms in stages))
         rate = PICTURES / download.wall
         against = ", ".join("%s %.0f files/s (pexo %.2f x)" % (n, PICTURES / t, rate / (PICTURES / t))
                             for n, t in peers.items())

@@ -8,6 +8,7 @@
 #include "app/shell/handler_table.h"
 #include "app/web/http_request.h"
 #include "app/web/index_pages.h"
+#include "app/web/stage_times.h"
 #include "app/web/worker_stage.h"
 #include "app/web/fetch_limits.h"
 #include "runtime/cookie_snapshot_win.h"
@@ -62,10 +63,11 @@ int32_t SearchWorker(int32_t) {
 int32_t PictureRecordWorker(int32_t) {
     int32_t records = CountOf(psrcMatches);
     Text joined = Text::Copy(joinedPageText);
+    const size_t length = joined.size();
     while (int32_t k = TakeNextItem(records)) {
-        Text thumb = MatchText(psrcMatches, k, joined);
+        Text thumb = MatchText(psrcMatches, k, joined, length);
         Text full = ReplaceAll(thumb, "/abpic/", "/pic/", false);
-        Text name = MatchText(pnameMatches, k, joined);  // missing names stay empty
+        Text name = MatchText(pnameMatches, k, joined, length);  // missing names stay empty
         {
             WorkLockHold hold;
             SetTextAt(thumbUrls, k, thumb.release());
@@ -203,28 +205,36 @@ void ListPictures() {
     }
     SetButtonsEnabled({form::按钮1, form::按钮2, form::按钮3, form::按钮4, form::按钮6, form::纵向滚动条1}, false);
     busy = 1;  // from the first fetch on: no menu, no refresh, no close until the grid is complete
+    StageTimes times;
     DestroyGrid();
     for (void** list : {&thumbUrls, &pictureUrls, &pictureNames, &pageTexts}) ResetTextArray(list, 0);
     albumPictureTotal = ToInteger(Text::Copy(TextAt(albumPictureCounts, selected + 1)));
+    times.Mark("old-grid");
 
     Text album = Text::Copy(TextAt(albumUrls, selected + 1));
     Text firstPage = ToText(HttpRequest(album));
     DoEvents();
+    times.Mark("first-page");
     FetchIndexPages(firstPage, album, 2 * int64_t(albumPictureTotal), true);
+    times.Mark("index-pages");
 
     FreeMatchArray(psrcMatches);
     FreeMatchArray(pnameMatches);
     psrcMatches = pnameMatches = nullptr;
     RunWorkerStage(&SearchWorker);
+    times.Mark("searches");
     int32_t records = CountOf(psrcMatches);
     for (void** list : {&thumbUrls, &pictureUrls, &pictureNames}) ResetTextArray(list, records);
     RunWorkerStage(&PictureRecordWorker);
+    times.Mark("records");
 
     // One cell per picture record: the count the album announced may differ from what its pages hold.
     albumPictureTotal = records;
     BuildGrid(records);
+    times.Mark("grid");
     rt::StartCookieSnapshot();  // after the index pages: the cookies they set go with every thumbnail
     RunWorkerStage(&ThumbnailWorker, &ShowArrivedThumbnails);
+    times.Mark("thumbnails");
 
     busy = 0;
     // 按钮2 comes back last: once it is enabled, the whole window shows the finished listing.

@@ -8,6 +8,7 @@
 #include "app/main_window_access.h"
 #include "app/shell/main_window.h"
 #include "app/shell/globals.h"
+#include "app/web/stage_times.h"
 #include "app/web/worker_stage.h"
 #include "runtime/call.h"
 #include "runtime/dll_declarations_win.h"
@@ -35,10 +36,12 @@ constexpr ULONGLONG kBatchMs = 20;
 bool HandOverBatch(HandOver handOver) {
     if (int32_t steps = pendingSteps.exchange(0)) SetIntProperty(form::进度条1, 13, IntProperty(form::进度条1, 13) + steps);
     if (!handOver) return false;
+    const double started = NowMilliseconds();
     const ULONGLONG until = GetTickCount64() + kBatchMs;
     bool more;
     while ((more = handOver()) && GetTickCount64() < until) {
     }
+    StageTimes::AddHandOver(NowMilliseconds() - started);
     return more;
 }
 
