@@ -37,7 +37,12 @@ DWORD WINAPI RunKeptWork(LPVOID parameter) {
         KeptWork* work = self->work;
         work->Run();
         int running = KeptWork::kRunning;
-        if (work->state_.compare_exchange_strong(running, KeptWork::kFinished)) {
+        bool finished;
+        {
+            std::lock_guard<std::mutex> hold(work->settling_);
+            finished = work->state_.compare_exchange_strong(running, KeptWork::kFinished);
+        }
+        if (finished) {
             SetEvent(work->finished_);
             LetGo(work);
             continue;
@@ -89,9 +94,12 @@ bool RunOnKeptThread(KeptWork* work, DWORD pollMs, const std::function<bool()>& 
     }
     while (WaitForSingleObject(work->finished_, pollMs) == WAIT_TIMEOUT) {
         if (keepWaiting()) continue;
-        int running = KeptWork::kRunning;
-        if (!work->state_.compare_exchange_strong(running, KeptWork::kGivenUp)) continue;  // it just finished
-        work->GivenUp();
+        {
+            std::lock_guard<std::mutex> hold(work->settling_);
+            int running = KeptWork::kRunning;
+            if (!work->state_.compare_exchange_strong(running, KeptWork::kGivenUp)) continue;  // it just finished
+            work->GivenUp();
+        }
         LetGo(work);
         return false;
     }

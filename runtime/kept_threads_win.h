@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 namespace rt {
 
@@ -31,6 +32,9 @@ private:
     enum : int { kRunning, kFinished, kGivenUp };
     std::atomic<int> holders_{2};
     std::atomic<int> state_{kRunning};
+    // Held by the caller from giving the work up to the end of GivenUp, and by the thread when it settles the work:
+    // FinishedAfterGivingUp never runs before GivenUp has ended (it may close what GivenUp still uses).
+    std::mutex settling_;
     HANDLE finished_;
 };
 
