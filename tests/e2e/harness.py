@@ -238,8 +238,11 @@ class Program:
         env["PEXO_ALBUM_ROOT"] = service.root
         env["PEXO_UPDATE_ROOT"] = service.root.rstrip("/")
         env.update(extra_env or {})
-        self.process = subprocess.Popen([WINE, "explorer", "/desktop=%s,1024x768" % desktop, exe],
-                                        env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # What the program and Wine write, a crash's backtrace included, for a failure's report.
+        self.log = os.path.join(self.workdir, "program.log")
+        with open(self.log, "ab") as log:
+            self.process = subprocess.Popen([WINE, "explorer", "/desktop=%s,1024x768" % desktop, exe],
+                                            env=env, stdout=log, stderr=log)
 
     def unix_pid(self):
         """The Linux process id of this pexo.exe (its folder's name is unique to it); None before it runs."""
@@ -356,6 +359,22 @@ def program_frames(backtrace):
     return backtrace
 
 
+def crash_report(log):
+    """The crash Wine's debugger wrote into the program's output, if it crashed: the exception and its backtrace,
+    the program's own frames named."""
+    try:
+        with open(log, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+    except OSError:
+        return ""
+    start = text.find("Unhandled exception")
+    if start < 0:
+        return ""
+    lines = text[start:].splitlines()
+    backtrace = [line for line in lines if re.match(r"^\s*=?>?\d+ 0x", line)]
+    return "  crashed: %s\n%s" % (lines[0], program_frames("\n".join("    " + line for line in backtrace[:12]) + "\n"))
+
+
 def post_mortem(display, programs, artefacts):
     """Whether each pexo.exe still runs and, for those that do, every thread's frames as winedbg sees them: a
     step that timed out says what the program was doing. The whole backtrace goes into the artefacts; the
@@ -366,6 +385,7 @@ def post_mortem(display, programs, artefacts):
         for p in programs:
             report += "pexo.exe in %s: %s\n" % (os.path.basename(p.workdir), "running" if p in running else
                                                  "not running (it ended)")
+            report += crash_report(p.log)
         if not running:
             return report
         dump = subprocess.run([WINE, "winedbg", "--command", "bt all"], env=wine_env(display),

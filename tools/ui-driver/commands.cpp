@@ -187,7 +187,7 @@ std::string StripAmpersand(const std::string& s) {
 Result WaitDialog(Target& t, const Args& a, size_t timeoutArg, bool folder, HWND* dialog) {
     NEED_TARGET(t);
     if (!t.WaitFor(TimeoutArg(t, a, timeoutArg), [&] { return (*dialog = FindDialog(t, folder)) != nullptr; }))
-        return Fail(folder ? "no folder browser" : "no message box");
+        return Fail(t.Ended() ? "the program ended" : folder ? "no folder browser" : "no message box");
     return Ok();
 }
 

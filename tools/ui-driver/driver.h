@@ -52,16 +52,19 @@ public:
     Result Find(const Token& selector, HWND* found, DWORD wait);
     // Visible top-level windows of the target process, in Z order.
     std::vector<HWND> TopLevelWindows() const;
-    // Waits until cond() holds or the time-out passes.
+    // Waits until cond() holds or the time-out passes; gives up at once when the program has ended, since nothing
+    // it would have shown can come any more.
     template <typename Cond>
     bool WaitFor(DWORD timeout, Cond cond, DWORD pollMs = 15) {
         DWORD start = GetTickCount();
         for (;;) {
             if (cond()) return true;
-            if (GetTickCount() - start >= timeout) return false;
+            if (GetTickCount() - start >= timeout || Ended()) return false;
             Sleep(pollMs);
         }
     }
+    // Whether the attached program has ended.
+    bool Ended() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
     // Waits until the target's thread has dispatched the messages just posted to the window `any` (posted
     // of them): a person acts, then looks at what the program made of it. False when the program did not take
     // them within the time-out.
