@@ -37,10 +37,11 @@ def rounds_return_to_their_level(artefacts):
             check(int(last["handles"]) <= int(first["handles"]) + 30, "handles %s -> %s" % (first["handles"],
                                                                                           last["handles"]))
         check(last["fds"] <= first["fds"] + 5, "file descriptors %d -> %d" % (first["fds"], last["fds"]))
-        # After the first round holds a grid, relisting replaces it: at no time are two grids' pictures held
-        # (a second grid would add GRID_MIB), and the level stays where the first round left it. The peak is
-        # sampled while the relisting runs; pages, thumbnails in flight and the heap's slack add about half a grid.
-        check(second["peak_mib"] < first["private_mib"] + GRID_MIB * 3 / 4,
+        # After the first round holds a grid, relisting replaces it, and the level stays where the first round
+        # left it. The peak is sampled while the relisting runs: its pages, thumbnails in flight, the new grid's
+        # controls and the heap's slack add 18-23 MiB (measured with bitmaps and with files in the cells alike),
+        # and it stays below one more grid of bitmaps.
+        check(second["peak_mib"] < first["private_mib"] + GRID_MIB,
               "relisting peaked at %.0f MiB over the %.0f MiB the first round left" % (second["peak_mib"],
                                                                                     first["private_mib"]))
         for before, after in ((first, second), (second, last)):
