@@ -238,9 +238,10 @@ class Program:
         env["PEXO_ALBUM_ROOT"] = service.root
         env["PEXO_UPDATE_ROOT"] = service.root.rstrip("/")
         env.update(extra_env or {})
-        # What the program and Wine write, a crash's backtrace included, for a failure's report.
-        self.log = os.path.join(self.workdir, "program.log")
-        with open(self.log, "ab") as log:
+        # What the program and Wine write, a crash's backtrace included, for a failure's report; kept outside
+        # the program's folder, whose contents some tests check.
+        handle, self.log = tempfile.mkstemp(prefix="pexo-output-", suffix=".txt")
+        with os.fdopen(handle, "ab") as log:
             self.process = subprocess.Popen([WINE, "explorer", "/desktop=%s,1024x768" % desktop, exe],
                                             env=env, stdout=log, stderr=log)
 
@@ -253,6 +254,8 @@ class Program:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        if os.path.exists(self.log):
+            os.unlink(self.log)
         # pexo.exe is a process of its own beside the desktop's explorer; one that hangs must not outlive its test.
         pid = self.unix_pid()
         if pid:
