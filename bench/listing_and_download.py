@@ -50,12 +50,26 @@ def cpu_seconds(pid, task=None):
     return (int(fields[11]) + int(fields[12])) / TICKS
 
 
+def wineserver_of(prefix):
+    """The Wine server process of this prefix (others may run beside it): a server works in a directory named
+    after the prefix's device and inode."""
+    st = os.stat(prefix)
+    name = "server-%x-%x" % (st.st_dev, st.st_ino)
+    for pid in subprocess.run(["pgrep", "-f", WINESERVER], capture_output=True, text=True).stdout.split():
+        try:
+            if os.path.basename(os.readlink("/proc/%s/cwd" % pid)) == name:
+                return int(pid)
+        except OSError:
+            pass
+    return None
+
+
 class Watch:
     """CPU of the window thread (the Wine process's first thread, which made the main window) and of the Wine
     server, and the window's answers to a ping every 10 ms from a second driver, over one stage."""
 
     def __init__(self, session, pid, until):
-        self.pid, self.server = pid, process_of(WINESERVER)
+        self.pid, self.server = pid, wineserver_of(os.environ["PEXO_WINEPREFIX"])
         self.pinger = Driver(session.display.name, session.desktop, timeout_ms=900000)
         self.pinger.ok('attach "%s" 60000' % TITLE)
         self.until = until
