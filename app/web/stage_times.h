@@ -1,5 +1,5 @@
 // The listing's stage times, for the benchmark: when the environment variable PEXO_STAGE_TIMES names a file,
-// the end of each stage appends a line "stage milliseconds" to it. Otherwise nothing is measured or written.
+// the end of each stage appends a line "stage milliseconds" to it. Otherwise nothing is written.
 #pragma once
 
 namespace app {
