@@ -216,8 +216,11 @@ Result PressDialogButton(Target& t, HWND dialog, const Token& which, DWORD timeo
 
 class RemoteTree {
 public:
-    RemoteTree(HANDLE process, HWND tree) : tree_(tree), buffer_(process, sizeof(TVITEMA) + 1024) {}
+    RemoteTree(HANDLE process, HWND tree, DWORD expandTimeoutMs)
+        : tree_(tree), buffer_(process, sizeof(TVITEMA) + 1024), expandTimeoutMs_(expandTimeoutMs) {}
     bool valid() const { return buffer_.valid(); }
+    // False once an expansion has not ended within the time-out: the children read after it may be a part.
+    bool listedWhole() const { return listedWhole_; }
     HTREEITEM Next(HTREEITEM item, UINT how) const {
         return reinterpret_cast<HTREEITEM>(Send(tree_, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
     }
@@ -234,8 +237,14 @@ public:
         buffer_.Read(text, 1023, sizeof(TVITEMA));
         return text;
     }
+    // Expanding an item makes the browser list its folder: every entry, and a look into each. For a folder of
+    // hundreds of entries on a loaded machine that takes longer than Send's 5 s, and the browser's thread, busy
+    // listing, counts as hung meanwhile; read before the listing has ended, the children are a part or none.
     std::vector<HTREEITEM> Children(HTREEITEM item) {
-        Send(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+        DWORD_PTR done = 0;
+        if (!SendMessageTimeoutA(tree_, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item), SMTO_NORMAL,
+                                 expandTimeoutMs_, &done))
+            listedWhole_ = false;
         std::vector<HTREEITEM> out;
         for (HTREEITEM c = Next(item, TVGN_CHILD); c; c = Next(c, TVGN_NEXT)) out.push_back(c);
         return out;
@@ -253,6 +262,8 @@ public:
 private:
     HWND tree_;
     RemoteBuffer buffer_;
+    DWORD expandTimeoutMs_;
+    bool listedWhole_ = true;
 };
 
 // Does a tree item's text name this path part? Drives show as "Name (C:)" or "C:".
@@ -294,12 +305,15 @@ Result WithTree(Target& t, const Args& a, size_t timeoutArg, HWND* dialog, HWND*
 }
 
 Result SelectPath(Target& t, HWND treeWindow, const std::vector<std::string>& parts, bool searchFirst) {
-    RemoteTree tree(t.process(), treeWindow);
+    RemoteTree tree(t.process(), treeWindow, t.timeoutMs);
     if (!tree.valid()) return Fail("cannot reach the folder browser's memory");
     std::vector<HTREEITEM> level = tree.Roots();
     HTREEITEM item = nullptr;
     for (size_t i = 0; i < parts.size(); ++i) {
         item = (i == 0 && searchFirst) ? Search(tree, level, parts[i], 3) : FindChild(tree, level, parts[i]);
+        if (!item && !tree.listedWhole())
+            return Fail("the folder browser did not list the folders within " + std::to_string(t.timeoutMs) +
+                        " ms");
         if (!item) return Fail("no folder item " + Quote(parts[i]));
         if (i + 1 < parts.size()) level = tree.Children(item);
     }
@@ -612,7 +626,7 @@ Result CmdFolder(Target& t, const Args& a) {
     HWND dialog, tree;
     Result r = WithTree(t, a, 0, &dialog, &tree);
     if (!r.ok) return r;
-    RemoteTree remote(t.process(), tree);
+    RemoteTree remote(t.process(), tree, t.timeoutMs);
     auto selected = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
     return Ok(Quote(WindowText(dialog)) + " " + Quote(selected ? remote.Text(selected) : ""));
 }
@@ -621,7 +635,7 @@ Result CmdFolderItems(Target& t, const Args& a) {
     HWND dialog, tree;
     Result r = WithTree(t, a, 0, &dialog, &tree);
     if (!r.ok) return r;
-    RemoteTree remote(t.process(), tree);
+    RemoteTree remote(t.process(), tree, t.timeoutMs);
     auto selected = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
     std::vector<HTREEITEM> items = selected ? remote.Children(selected) : remote.Roots();
     std::string out = std::to_string(items.size());
@@ -749,7 +763,8 @@ Result CmdEcho(Target&, const Args& a) {
 
 // How long the program's window thread takes to answer: a WM_NULL sent every 10 ms until the control is
 // enabled (or disabled with "disabled") or the time-out ends. Gives the number of pings, the longest and the
-// mean answer in milliseconds; a ping that is not answered within the time-out counts as the time-out.
+// mean answer in milliseconds, and when the longest ping was sent (milliseconds after the first); a ping that is
+// not answered within the time-out counts as the time-out.
 Result CmdResponsiveness(Target& t, const Args& a) {
     NEED_TARGET(t);
     FIND(t, a[0], w);
@@ -758,8 +773,10 @@ Result CmdResponsiveness(Target& t, const Args& a) {
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     ULONGLONG until = GetTickCount64() + timeout;
-    double longest = 0, total = 0;
+    double longest = 0, total = 0, longestAt = 0;
     long pings = 0;
+    LARGE_INTEGER first;
+    QueryPerformanceCounter(&first);
     while ((IsWindowEnabled(w) != 0) == untilDisabled) {
         if (GetTickCount64() >= until) return Fail("the control did not change state");
         DWORD_PTR answer = 0;
@@ -767,13 +784,17 @@ Result CmdResponsiveness(Target& t, const Args& a) {
         LRESULT sent = SendMessageTimeoutA(t.main(), WM_NULL, 0, 0, SMTO_NORMAL, timeout, &answer);
         QueryPerformanceCounter(&end);
         double ms = sent ? 1000.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart) : timeout;
-        longest = ms > longest ? ms : longest;
+        if (ms > longest) {
+            longest = ms;
+            longestAt = 1000.0 * double(start.QuadPart - first.QuadPart) / double(frequency.QuadPart);
+        }
         total += ms;
         ++pings;
         Sleep(10);
     }
-    char out[96];
-    std::snprintf(out, sizeof out, "%ld %.1f %.1f", pings, longest, pings ? total / double(pings) : 0.0);
+    char out[128];
+    std::snprintf(out, sizeof out, "%ld %.1f %.1f %.0f", pings, longest, pings ? total / double(pings) : 0.0,
+                  longestAt);
     return Ok(out);
 }
 
