@@ -4,6 +4,7 @@ A test gets a Session: session.service (the running album service), session.prog
 PEXO_ALBUM_ROOT and PEXO_UPDATE_ROOT pointing at the service) and session.driver (one ui-driver.exe in
 script mode: session.driver("attach") sends one command and returns its result line).
 """
+import atexit
 import bisect
 import json
 import os
@@ -26,6 +27,14 @@ DRIVER = os.path.join(ROOT, "build/windows/ui-driver.exe")
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
 TITLE = "Quen - Pexo相册图片批量下载"
+
+# Everything temporary of this process (the programs' folders, download folders, logs) goes into one folder of
+# its own, removed when the process ends. The folder browser looks into every entry of each folder it opens, so
+# hundreds of folders left in /tmp by earlier runs made choosing a download folder slower for every later run;
+# and runs side by side no longer work in one shared folder.
+PRIVATE_TEMP = tempfile.mkdtemp(prefix="pexo-e2e-")
+tempfile.tempdir = PRIVATE_TEMP
+atexit.register(shutil.rmtree, PRIVATE_TEMP, True)
 
 
 def wine_env(display):
