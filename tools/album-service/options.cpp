@@ -80,6 +80,7 @@ std::string UsageText() {
            "                           delay:MS, endless (no length), endless-sized (1 GiB announced),\n"
            "                           redirect:CODE (to /moved + the target, served as the target)\n"
            "  --set-cookie NAME=VALUE  add a Set-Cookie header to every answer (repeatable)\n"
+           "  --page-cookie NAME=VALUE add a Set-Cookie header to every HTML answer (repeatable)\n"
            "  --long-header N          add an X-Padding header with N bytes of value to every answer\n"
            "  --override PATH=FILE     serve FILE's bytes at PATH (repeatable)\n"
            "  --log FILE               append every request head as received to FILE (- : standard error)\n"
@@ -102,7 +103,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             "--port",    "--big",         "--albums-per-page", "--pictures-per-page",
             "--latency", "--long-header", "--version-text",    "--download-url",
             "--fault",   "--set-cookie",  "--override",        "--log",
-            "--big-name"};
+            "--big-name", "--page-cookie"};
         if (std::find(std::begin(kValueOptions), std::end(kValueOptions), option) == std::end(kValueOptions)) {
             error = "unknown option " + option;
             return false;
@@ -158,6 +159,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             config.server.faults.push_back(*rule);
         } else if (option == "--set-cookie") {
             config.server.cookies.push_back(ArgumentToGbk(value));
+        } else if (option == "--page-cookie") {
+            config.server.pageCookies.push_back(ArgumentToGbk(value));
         } else if (option == "--override") {
             size_t equals = value.find('=');
             if (equals == std::string::npos || equals == 0 || value[0] != '/') {

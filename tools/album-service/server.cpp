@@ -278,10 +278,13 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
         resource = Lookup(target, request);
     }
     const std::string& body = *resource.body;
+    std::vector<std::string> cookies = options_.cookies;
+    if (resource.contentType == kHtmlType)
+        cookies.insert(cookies.end(), options_.pageCookies.begin(), options_.pageCookies.end());
     if (fault && (fault->kind == FaultKind::kEndless || fault->kind == FaultKind::kEndlessSized)) {
         bool sized = fault->kind == FaultKind::kEndlessSized;
         std::string head = BuildResponseHead({resource.status, resource.contentType, size_t(1) << 30, false,
-                                              options_.longHeaderBytes, &options_.cookies, sized});
+                                              options_.longHeaderBytes, &cookies, sized});
         SendWithoutEnd(fd, head, body);
         return false;
     }
@@ -289,7 +292,7 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
     bool keepAlive = request.keepAlive && !cut;
     std::string head =
         BuildResponseHead({resource.status, resource.contentType, body.size(), keepAlive, options_.longHeaderBytes,
-                           &options_.cookies, !(fault && fault->kind == FaultKind::kCutUnsized), location});
+                           &cookies, !(fault && fault->kind == FaultKind::kCutUnsized), location});
     std::string_view sent = request.method == "HEAD" ? std::string_view() : std::string_view(body);
 
     if (cut) {

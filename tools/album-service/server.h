@@ -58,6 +58,7 @@ struct ServerOptions {
     int latencyMs = 0;
     std::vector<FaultRule> faults;  // the first rule whose pattern matches applies
     std::vector<std::string> cookies;
+    std::vector<std::string> pageCookies;  // Set-Cookie lines of HTML answers only, after those of cookies
     size_t longHeaderBytes = 0;
     std::vector<Override> overrides;
     std::FILE* log = nullptr;  // receives every request head as received; not owned

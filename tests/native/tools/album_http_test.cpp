@@ -139,6 +139,7 @@ TEST(CommandLine, OptionsFillTheConfiguration) {
                                   "--fault",        "404=/x",
                                   "--set-cookie",   "a=1",
                                   "--set-cookie",   "b=2",
+                                  "--page-cookie",  "p=3",
                                   "--long-header",  "2000",
                                   "--override",     "/\xE5\xB0\x8F\xE6\x98\x8E/album=" + file,
                                   "--log",          "-",
@@ -153,6 +154,7 @@ TEST(CommandLine, OptionsFillTheConfiguration) {
     ASSERT_EQ(config.server.faults.size(), 2u);
     EXPECT_EQ(config.server.faults[0].kind, FaultKind::kHang);
     EXPECT_EQ(config.server.cookies, (std::vector<std::string>{"a=1", "b=2"}));
+    EXPECT_EQ(config.server.pageCookies, (std::vector<std::string>{"p=3"}));
     EXPECT_EQ(config.server.longHeaderBytes, 2000u);
     ASSERT_EQ(config.server.overrides.size(), 1u);
     EXPECT_EQ(config.server.overrides[0].path, "/小明/album");  // typed in UTF-8, matched as GBK

@@ -337,6 +337,19 @@ TEST_F(AlbumServer, CookiesLongHeaderOverrideAndHead) {
     EXPECT_EQ(client.Get("/pexo.txt").body, "V1.0");  // no stray body between the two
 }
 
+TEST_F(AlbumServer, PageCookiesGoWithHtmlAnswersOnly) {
+    ServerOptions options;
+    options.cookies = {"all=1"};
+    options.pageCookies = {"page=1; path=/"};
+    Start(options);
+    Client client(port());
+    Reply page = client.Get("/demo/album/index/0");
+    EXPECT_NE(page.head.find("Set-Cookie: all=1\r\nSet-Cookie: page=1; path=/\r\n"), std::string::npos) << page.head;
+    Reply text = client.Get("/pexo.txt");
+    EXPECT_NE(text.head.find("Set-Cookie: all=1\r\n"), std::string::npos) << text.head;
+    EXPECT_EQ(text.head.find("page=1"), std::string::npos) << text.head;
+}
+
 TEST_F(AlbumServer, MalformedRequestsAndOtherMethods) {
     Start();
     Client garbage(port());
