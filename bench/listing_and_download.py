@@ -37,6 +37,9 @@ ARGS = [a for a in sys.argv[1:] if a != "--no-platform"]
 PICTURES = int(ARGS[0]) if ARGS else 2500
 LATENCIES = [int(x) for x in ARGS[1:]] or [0, 20]
 PER_PAGE = 24
+# As an album site does, every HTML page sets two cookies: each index page's go into the platform's store, and
+# from there with every thumbnail.
+PAGE_COOKIES = ["--page-cookie", "visit=1; path=/", "--page-cookie", "sid=5f1c0a9e; path=/"]
 # A used machine's URL cache: this many entries of 96 KB.
 USED_CACHE_ENTRIES = 1200
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -93,7 +96,9 @@ class Watch:
         self.server_cpu = (cpu_seconds(self.server) if self.server else 0) - self.server0
         self.runner.join()
         self.pinger.stop()
-        self.longest = float(self.answer.split()[2]) if self.answer and self.answer.startswith("ok") else None
+        answered = self.answer.split() if self.answer and self.answer.startswith("ok") else []
+        self.longest = float(answered[2]) if answered else None
+        self.longest_at = float(answered[4]) / 1000 if len(answered) > 4 else None
 
 
 def verify(folder, expected):
@@ -142,7 +147,7 @@ def run(latency, used):
     cache = fill_url_cache(os.environ["PEXO_WINEPREFIX"], os.environ.get("DISPLAY", ":0")) if used else "empty"
     times = os.path.join(work, "stage-times.txt")
     os.environ["PEXO_STAGE_TIMES"] = to_windows_path(times)
-    s = Session("--big", str(PICTURES), "--latency", str(latency))
+    s = Session("--big", str(PICTURES), "--latency", str(latency), *PAGE_COOKIES)
     try:
         d = s.driver
         pid = process_of(s.program.workdir + "/pexo.exe") or process_of("pexo.exe")
@@ -221,6 +226,18 @@ def platform_rates(session, pictures, work):
     return [line.strip() for line in out.splitlines()[1:]]
 
 
+def stage_at(stages, seconds):
+    """The stage running the given seconds after the listing began (the hand-off runs inside the thumbnails)."""
+    end = 0.0
+    for stage, ms in stages:
+        if stage.endswith("-hand-off"):
+            continue
+        end += ms / 1000
+        if seconds < end:
+            return stage
+    return "the end of the listing"
+
+
 def stage_row(name, watch, extra):
     longest = "%.0f ms" % watch.longest if watch.longest is not None else "n/a"
     print("  %-9s %7.2f s   window thread CPU %5.2f s (%3.0f%%)   Wine server CPU %5.2f s   longest answer %7s   %s"
@@ -236,6 +253,9 @@ def main():
         ratio = "%.2f x the ideal %.2f s" % (listing.wall / ideal, ideal) if ideal else "ideal 0 s"
         stage_row("listing", listing, "%s; private memory after it %.0f MiB" % (ratio, memory))
         print("    its stages: " + ", ".join("%s %.2f s" % (stage, ms / 1000) for stage, ms in stages))
+        if listing.longest_at is not None:
+            print("    the longest answer was to a ping sent %.2f s in, during %s"
+                  % (listing.longest_at, stage_at(stages, listing.longest_at)))
         rate = PICTURES / download.wall
         against = ", ".join("%s %.0f files/s (pexo %.2f x)" % (n, PICTURES / t, rate / (PICTURES / t))
                             for n, t in peers.items())
