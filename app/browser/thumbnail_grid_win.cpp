@@ -230,10 +230,13 @@ void ListPictures() {
 
     // One cell per picture record: the count the album announced may differ from what its pages hold.
     albumPictureTotal = records;
+    // The thumbnails are fetched while the grid is built: fetching waits on the network, building on the
+    // window. What arrives before its cell exists waits in arrivedThumbnails until the grid is complete.
+    rt::StartCookieSnapshot();  // after the index pages: the cookies they set go with every thumbnail
+    StartWorkerStage(&ThumbnailWorker);
     BuildGrid(records);
     times.Mark("grid");
-    rt::StartCookieSnapshot();  // after the index pages: the cookies they set go with every thumbnail
-    RunWorkerStage(&ThumbnailWorker, &ShowArrivedThumbnails);
+    FinishWorkerStage(&ShowArrivedThumbnails);
     times.Mark("thumbnails");
 
     busy = 0;

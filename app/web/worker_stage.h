@@ -22,6 +22,11 @@ void ResponsiveDelay(int64_t microseconds, void* wakeEvent = nullptr);
 // of AdvanceStageProgress go to the bar at the same times.
 using HandOver = bool (*)();
 void RunWorkerStage(WorkerRoutine routine, HandOver handOver = nullptr);
+// The same in two halves, so that the window thread can do work of its own while the workers run: the first
+// starts the workers and returns at once, the second waits for them as RunWorkerStage does. Until the second
+// half returns no other stage may start.
+void StartWorkerStage(WorkerRoutine routine);
+void FinishWorkerStage(HandOver handOver = nullptr);
 
 // A worker's step of the progress bar (13 of 进度条1), added to the bar with the next batch.
 void AdvanceStageProgress();

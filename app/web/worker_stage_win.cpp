@@ -70,6 +70,11 @@ void ResponsiveDelay(int64_t microseconds, void* wakeEvent) {
 }
 
 void RunWorkerStage(WorkerRoutine routine, HandOver handOver) {
+    StartWorkerStage(routine);
+    FinishWorkerStage(handOver);
+}
+
+void StartWorkerStage(WorkerRoutine routine) {
     nextIndex = 0;
     pendingSteps = 0;
     finishedWorkers = 0;
@@ -79,6 +84,9 @@ void RunWorkerStage(WorkerRoutine routine, HandOver handOver) {
                                             rt::Value::Pointer(rt::kTagSubProgram, reinterpret_cast<void*>(routine)));
         if (started.AsInt() == 0) FinishWorker();
     }
+}
+
+void FinishWorkerStage(HandOver handOver) {
     while (finishedWorkers < kStageWorkers) {
         ResponsiveDelay(kStageSafetyMicroseconds, StageEvent());
         HandOverBatch(handOver);
