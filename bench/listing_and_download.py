@@ -13,7 +13,9 @@ The program runs in a private copy of the Wine prefix, once with an empty URL ca
 115 MB (bench/fill_url_cache_win.cpp), as a used machine's does: WinINet under Wine slows down as its cache index
 grows, and a benchmark should neither measure what earlier runs left behind nor only the best case.
 
-The listing's stages are timed by the program itself (PEXO_STAGE_TIMES) and printed under its row.
+The listing's stages are timed by the program itself (PEXO_STAGE_TIMES) and printed under its row, with the
+stage in which the window took longest to answer. The service sets two cookies on every HTML page, as album
+sites do, so the index pages fill the platform's cookie store and every thumbnail carries the cookies.
 
 Usage: python3 bench/listing_and_download.py [--no-platform] [pictures] [latency_ms ...]
 """
