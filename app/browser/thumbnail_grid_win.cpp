@@ -138,6 +138,18 @@ void BuildGrid(int32_t cells) {
     ResetControlArray(&checkControls, rt::kTagCheckBox, cells);
     GridHeights heights = HeightsOfGrid(cells);
     ResetControlArray(&extraContainers, rt::kTagShapeBox, heights.extraContainers);
+    // The window answers and paints, and the bar moves, every 15 ms or so rather than after every container or
+    // cell: pumping after each of thousands of cells cost more than making them.
+    constexpr ULONGLONG kPumpEveryMs = 15;
+    ULONGLONG lastPump = GetTickCount64();
+    int32_t unpumped = 0;
+    auto pumpNowAndThen = [&](bool last) {
+        if (GetTickCount64() - lastPump < kPumpEveryMs && !last) return;
+        SetIntProperty(form::进度条1, 13, IntProperty(form::进度条1, 13) + unpumped);
+        unpumped = 0;
+        DoEvents();
+        lastPump = GetTickCount64();
+    };
     int32_t left = IntProperty(form::外形框3, kLeft), top = IntProperty(form::外形框3, kTop);
     for (int32_t k = 1; k <= heights.extraContainers; ++k) {
         rt::CallKernel(rt::kCopyControl, ShapeBox(form::外形框3),
@@ -146,10 +158,8 @@ void BuildGrid(int32_t cells) {
         SetIntProperty(box, kLeft, left);
         SetIntProperty(box, kTop, top + kContainerMinimum);
         SetBoolProperty(box, kVisible, true);
+        pumpNowAndThen(false);
     }
-    constexpr ULONGLONG kPumpEveryMs = 15;
-    ULONGLONG lastPump = GetTickCount64();
-    int32_t unpumped = 0;
     for (int32_t i = 1; i <= cells; ++i) {
         rt::CallKernel(rt::kCopyControl, Control(rt::kTagDrawPanel, form::画板1),
                        rt::Ref{ControlSlot(thumbControls, i), rt::kTagDrawPanel});
@@ -168,15 +178,8 @@ void BuildGrid(int32_t cells) {
         SetCellCaption(i, false);
         SetBoolProperty(thumb, kVisible, true);
         SetBoolProperty(check, kVisible, true);
-        // The window answers and paints, and the bar moves, every 15 ms or so rather than after every cell:
-        // pumping after each of thousands of cells cost more than making them.
         ++unpumped;
-        if (GetTickCount64() - lastPump >= kPumpEveryMs || i == cells) {
-            SetIntProperty(form::进度条1, 13, IntProperty(form::进度条1, 13) + unpumped);
-            unpumped = 0;
-            DoEvents();
-            lastPump = GetTickCount64();
-        }
+        pumpNowAndThen(i == cells);
     }
     SetIntProperty(form::进度条1, 13, 0);
 
@@ -250,9 +253,10 @@ void ScrollGrid() {
     int32_t maximum = IntProperty(form::纵向滚动条1, kScrollMax);
     int32_t firstHeight = IntProperty(form::外形框3, kHeight);
     SetIntProperty(form::外形框3, kTop, ContainerTop(scrollRange, position, maximum, 0, firstHeight));
+    // While a grid is being built, the window answers between containers: only those made so far move.
     for (int32_t k = 1; k <= CountOf(extraContainers); ++k)
-        SetIntProperty(ControlAt(extraContainers, k), kTop,
-                       ContainerTop(scrollRange, position, maximum, k, firstHeight));
+        if (uint32_t box = ControlAt(extraContainers, k))
+            SetIntProperty(box, kTop, ContainerTop(scrollRange, position, maximum, k, firstHeight));
 }
 
 // The clicked thumbnail becomes the current picture, framed by 图形按钮1 in its container.
