@@ -23,9 +23,8 @@
 
 #include "app/browser/picture_saver.h"
 #include "runtime/call.h"
-#include "runtime/cookie_snapshot_win.h"
-#include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
+#include "runtime/transfer.h"
 
 namespace {
 
@@ -114,7 +113,12 @@ int main(int argc, char** argv) {
 
     auto snapshotRead = [&](size_t i) {
         std::string body;
-        return rt::FetchWithCookieSnapshot(thumbnails[i], 4 << 20, 60000, &body) && !body.empty();
+        rt::TransferLimits limits;
+        limits.maxBytes = 4 << 20;
+        limits.baseMs = 60000;
+        return rt::TransferToMemory(thumbnails[i], rt::WireProfile::kPage, rt::CookieSource::kSnapshot, limits,
+                                    &body) &&
+               !body.empty();
     };
     // A new file of the picture's size, written in one piece: no network. Each file gets a name of its own, also
     // across the warm-up pass over the same addresses.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <string>
 
 namespace rt {
@@ -36,6 +37,20 @@ int64_t ErrorCount();
 [[noreturn]] void ErrorWithText(const char* message);
 // Shared by both: counts, runs the hook, shows the report, ends the process with -1 without the exit routine.
 [[noreturn]] void RaiseFatal(int32_t number, const char* message);
+
+// Runs the body of an entry point (a thread's start, a window procedure) so that no exception leaves it: the
+// C++ runtime would end the process without a word. Running out of memory (a size no cap caught) is the
+// runtime's fatal error "分配内存失败!", any other exception the fatal error `what`.
+template <typename Body>
+auto GuardEntry(const char* what, Body&& body) -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        ErrorWithText("分配内存失败!");
+    } catch (...) {
+        ErrorWithText(what);
+    }
+}
 
 // True once a fatal report or the program's end has begun; no event is dispatched after that.
 bool ProgramEnding();

@@ -74,6 +74,7 @@ bool SplitUrl(const std::string& address, UrlParts* parts) {
 
     size_t at = authority.rfind('@');
     if (at != std::string::npos) {
+        parts->hasUserInfo = true;
         std::string userInfo = authority.substr(0, at);
         size_t colon = userInfo.find(':');
         parts->user = userInfo.substr(0, colon);
@@ -108,6 +109,62 @@ std::string RedirectTarget(const std::string& from, const std::string& location)
         }
     }
     return SplitUrl(address, &target) ? address.substr(0, address.find('#')) : "";
+}
+
+std::string EncodeSpaces(const std::string& address) {
+    std::string encoded;
+    encoded.reserve(address.size());
+    for (char c : address) {
+        if (c == ' ')
+            encoded += "%20";
+        else
+            encoded += c;
+    }
+    return encoded;
+}
+
+bool SplitTransferAddress(const std::string& address, UrlParts* parts) {
+    return SplitUrl(EncodeSpaces(address), parts) && !parts->hasUserInfo;
+}
+
+namespace {
+
+std::string LowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string Origin(const UrlParts& parts, bool alwaysPort) {
+    std::string host = LowerCase(parts.host);
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    uint16_t ownPort = parts.secure ? 443 : 80;
+    std::string port = alwaysPort || parts.port != ownPort ? ":" + std::to_string(parts.port) : "";
+    return parts.scheme + "://" + host + port;
+}
+
+}  // namespace
+
+std::string CookieAddress(const UrlParts& parts) { return Origin(parts, false) + parts.path; }
+
+std::string CookieFolderKey(const UrlParts& parts) {
+    std::string path = parts.path.substr(0, parts.path.find('?'));
+    return Origin(parts, true) + path.substr(0, path.rfind('/') + 1);
+}
+
+bool ReadBoundedHeader(const std::function<HeaderQuery(char* buffer, uint32_t* size)>& query, std::string* value) {
+    value->clear();
+    uint32_t needed = 0;
+    HeaderQuery first = query(nullptr, &needed);
+    if (first == HeaderQuery::kFailed) return false;
+    if (first == HeaderQuery::kOk) return true;  // an empty value
+    if (needed > (64u << 20)) return false;      // no header is that long; the doubled size must not overflow
+    std::string buffer(size_t(needed) * 2 + 2, '\0');
+    uint32_t size = uint32_t(buffer.size());
+    if (query(buffer.data(), &size) != HeaderQuery::kOk || size >= buffer.size()) return false;
+    buffer.resize(size);
+    value->swap(buffer);
+    return true;
 }
 
 int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength) {

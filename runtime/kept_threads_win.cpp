@@ -4,6 +4,8 @@
 #include <mutex>
 #include <vector>
 
+#include "runtime/errors.h"
+
 namespace rt {
 
 namespace {
@@ -35,7 +37,7 @@ DWORD WINAPI RunKeptWork(LPVOID parameter) {
     for (;;) {
         WaitForSingleObject(self->wake, INFINITE);
         KeptWork* work = self->work;
-        work->Run();
+        GuardEntry("线程运行出错!", [work] { work->Run(); });
         int running = KeptWork::kRunning;
         bool finished;
         {

@@ -15,18 +15,10 @@ struct ThreadStart {
     int32_t argument;
 };
 
-// An exception must not leave the thread: the C++ runtime would end the process without a word. Running out of
-// memory (a server's size that no cap caught) is the runtime's fatal error instead, reported as any other.
 DWORD WINAPI ThreadEntry(void* parameter) {
     ThreadStart start = *static_cast<ThreadStart*>(parameter);
     delete static_cast<ThreadStart*>(parameter);
-    try {
-        return static_cast<DWORD>(start.routine(start.argument));
-    } catch (const std::bad_alloc&) {
-        ErrorWithText("分配内存失败!");
-    } catch (...) {
-        ErrorWithText("线程运行出错!");
-    }
+    return GuardEntry("线程运行出错!", [&] { return static_cast<DWORD>(start.routine(start.argument)); });
 }
 
 }  // namespace

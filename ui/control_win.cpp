@@ -56,11 +56,7 @@ LRESULT CALLBACK ControlWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
     MessageDepth depth;
     LRESULT result = 0;
     // No exception may cross a window procedure: report it as the runtime's fatal error.
-    try {
-        result = control->OnMessage(message, wparam, lparam);
-    } catch (...) {
-        rt::ErrorWithText("窗口组件处理消息时出错");
-    }
+    result = rt::GuardEntry("窗口组件处理消息时出错", [&] { return control->OnMessage(message, wparam, lparam); });
     if (message == WM_NCDESTROY) {
         RemovePropA(hwnd, kControlProperty);
         control->OnNativeWindowGone();

@@ -2,6 +2,7 @@
 // request sent to it, while the sender waits.
 #include <windows.h>
 
+#include "runtime/errors.h"
 #include "ui/window_layer.h"
 
 namespace ui {
@@ -14,7 +15,7 @@ HWND taskWindow = nullptr;
 
 LRESULT CALLBACK TaskWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == kRunTask) {
-        (*reinterpret_cast<const std::function<void()>*>(lparam))();
+        rt::GuardEntry("窗口组件处理消息时出错", [lparam] { (*reinterpret_cast<const std::function<void()>*>(lparam))(); });
         return 0;
     }
     return DefWindowProcA(hwnd, message, wparam, lparam);

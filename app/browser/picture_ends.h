@@ -1,18 +1,36 @@
-// Whether a file's first and last bytes show a whole picture: a body that ends when its connection closes,
-// without an announced length, may have been cut anywhere, and only the format's own end marker tells.
+// Whether a picture's bytes end as a whole picture: a body that ends when its connection closes, without an
+// announced length or chunks, may have been cut anywhere, and only the format's own structure tells.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace app {
 
-// Bytes of the file's start and end that the check needs.
-constexpr size_t kPictureHeadBytes = 8;
-constexpr size_t kPictureTailBytes = 16;
+// Follows a picture's bytes as they arrive, keeping only what the check needs: the first bytes, the last bytes,
+// and where a GIF's block structure has got to. A JPEG is whole when it ends with its end-of-image marker FF D9
+// (NUL padding after it allowed), a PNG when it ends with its IEND chunk, a GIF when its blocks, walked from the
+// screen descriptor on, end exactly with the trailer 3B (a 3B byte inside a block is no end).
+class PictureEndCheck {
+public:
+    void Feed(std::string_view bytes);
+    bool Whole() const;
 
-// head: the file's first bytes; tail: its last bytes (the same bytes when the file is short). True for a JPEG
-// that ends with its end-of-image marker FF D9 (NUL padding after it allowed), a PNG that ends with its IEND
-// chunk, and a GIF that ends with its trailer 3B.
-bool IsWholePicture(std::string_view head, std::string_view tail);
+private:
+    // A GIF's structure: where the next byte falls.
+    enum class Gif { kScreen, kBlock, kExtensionLabel, kSubBlocks, kImage, kCodeSize, kEnded, kBroken };
+    void FeedGif(std::string_view bytes);
+
+    std::string head_;  // the first kHeadBytes
+    std::string tail_;  // the last kTailBytes
+    Gif gif_ = Gif::kScreen;
+    std::string gifFields_;  // the screen or image descriptor being read
+    uint64_t gifSkip_ = 0;   // bytes of a colour table or sub-block still to pass over
+    static constexpr size_t kHeadBytes = 8, kTailBytes = 16;
+};
+
+// The check over a whole file at once.
+bool IsWholePicture(std::string_view file);
 
 }  // namespace app

@@ -13,7 +13,6 @@
 
 #include "app/browser/download_names.h"
 #include "app/browser/internet_mark.h"
-#include "app/browser/picture_ends.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
 #include "runtime/library_rules.h"
@@ -107,21 +106,6 @@ bool IsWebAddress(const Text& url) {
            rt::IsRequestableAddress(url.str());
 }
 
-// A body without an announced length ends when its connection closes, which a cut connection does too: it
-// counts as complete only when the file is a whole picture by its format's end marker.
-bool EndsAsAWholePicture(HANDLE file, long long size) {
-    char head[kPictureHeadBytes] = {}, tail[kPictureTailBytes] = {};
-    DWORD headRead = 0, tailRead = 0;
-    LARGE_INTEGER start{}, tailStart{};
-    tailStart.QuadPart =
-        size > static_cast<long long>(kPictureTailBytes) ? size - static_cast<long long>(kPictureTailBytes) : 0;
-    bool read = SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
-                ReadFile(file, head, sizeof head, &headRead, nullptr) &&
-                SetFilePointerEx(file, tailStart, nullptr, FILE_BEGIN) &&
-                ReadFile(file, tail, sizeof tail, &tailRead, nullptr);
-    return read && IsWholePicture(std::string_view(head, headRead), std::string_view(tail, tailRead));
-}
-
 }  // namespace
 
 uint64_t FreeNamesTried() { return namesTried; }
@@ -136,11 +120,7 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits
         nameNumbers.GivenBack(reservation.key, reservation.dup);
         return outcome;
     }
-    LARGE_INTEGER size{};
-    bool complete = download.succeeded && download.status >= 200 && download.status < 300 &&
-                    GetFileSizeEx(reservation.file, &size) && size.QuadPart <= limits.maxBytes &&
-                    (download.contentLength < 0 ? EndsAsAWholePicture(reservation.file, size.QuadPart)
-                                                : size.QuadPart == download.contentLength);
+    bool complete = download.complete && download.status >= 200 && download.status < 300;
     // The mark goes on while the file is still open to this download alone, so nobody opens it without the mark.
     bool kept = complete && DeleteOnClose(reservation.file, false);
     if (kept) MarkFromInternet(reservation.path, url.c_str());

@@ -1,5 +1,7 @@
 // The thumbnail grid: listing an album's pictures into cells copied from the templates 画板1 and 选择框1,
 // scrolling by moving the containers, the highlight frame, the 选择 menu and its commands.
+#include <windows.h>
+
 #include "app/browser/batch_download.h"
 #include "app/browser/grid_layout.h"
 #include "app/browser/thumbnail_grid.h"
@@ -11,9 +13,8 @@
 #include "app/web/stage_times.h"
 #include "app/web/worker_stage.h"
 #include "app/web/fetch_limits.h"
-#include "runtime/cookie_snapshot_win.h"
+#include "runtime/transfer.h"
 #include "runtime/errors.h"
-#include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
 
 #include <deque>
@@ -42,7 +43,12 @@ void SetButtonsEnabled(std::initializer_list<uint32_t> buttons, bool enabled) {
 // HttpReadFile's request, with the cookies of the thumbnail stage's snapshot.
 Bytes ReadThumbnail(int32_t picture) {
     std::string body;
-    if (!rt::FetchWithCookieSnapshot(TextAt(thumbUrls, picture), kThumbnailMaxBytes, kThumbnailDeadlineMs, &body))
+    rt::TransferLimits limits;
+    limits.maxBytes = kThumbnailMaxBytes;
+    limits.baseMs = kThumbnailDeadlineMs;
+    if (!rt::TransferToMemory(TextAt(thumbUrls, picture), rt::WireProfile::kPage, rt::CookieSource::kSnapshot,
+                              limits, &body) ||
+        body.empty())
         return Bytes();
     return Bytes::Copy(body.data(), body.size());
 }

@@ -2,5 +2,9 @@
 #include <windows.h>
 
 #include "app/shell/startup.h"
+#include "runtime/transfer.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return app::AppEntry(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    rt::PrepareTransfers();  // before the first request of any kind
+    return app::AppEntry();
+}

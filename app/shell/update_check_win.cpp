@@ -31,8 +31,10 @@ rt::Value OnCheckForUpdate(int32_t, rt::Value*) {
     if (CompareVersionTexts(v.server.c_str(), v.local.c_str()) <= 0) return {};
     Text question = Concat("您当前版本：", v.local, "当前服务器版本：", v.server.c_str(), "是否升级？");
     if (ShowMessageBox(question.c_str(), 36, "有新版本") != kYes) return {};
-    Text address = ToText(rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, Concat(UpdateRoot(), kDownloadAddressPath),
+    // Trimmed as the version text is: the file's common final line break would fail the web-page check.
+    Text fetched = ToText(rt::BytesResult(rt::CallLibrary(&rt::HttpReadFile, Concat(UpdateRoot(), kDownloadAddressPath),
                                                           kUpdateFileMaxBytes, kUpdateFileDeadlineMs)));
+    Text address = Text::Copy(TrimVersionText(fetched.c_str()));
     // A failed fetch leaves nothing to open (an empty address must not open the default page instead).
     if (!address.empty()) rt::CallLibrary(&rt::OpenWebPage, address);
     return {};

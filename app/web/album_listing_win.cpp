@@ -41,7 +41,10 @@ void ListAlbums() {
     std::string root = AlbumRoot();
     if (!root.empty() && root.back() == '/') root.pop_back();
     for (int32_t i = 1; i <= albums; ++i) {
-        AppendText(&albumUrls, Concat(root.c_str(), MatchText(purls, i, joined)).c_str());
+        // A purl is a path on the album root; any other text would lead to another host ("/x" after a root
+        // "http://pexo.example" is the root's, ".evil.example/x" is not), so such an album has no address.
+        Text purl = MatchText(purls, i, joined);
+        AppendText(&albumUrls, purl.c_str()[0] == '/' ? Concat(root.c_str(), purl).c_str() : "");
         // Fewer names or counts than addresses: the missing ones are empty texts.
         AppendText(&albumNames, MatchText(pnames, i, joined).c_str());
         AppendText(&albumPictureCounts, MatchText(pnums, i, joined).c_str());

@@ -12,7 +12,9 @@
 #include "app/web/http_request.h"
 #include "app/web/http_rules.h"
 #include "runtime/dll_declarations_win.h"
+#include "runtime/errors.h"
 #include "runtime/library_rules.h"
+#include "runtime/transfer.h"
 
 namespace app {
 
@@ -20,7 +22,6 @@ namespace {
 
 constexpr const char kKey[] = "Vexlorn";
 constexpr const char kStatusOk[] = "Vexlorn_OK";
-constexpr const char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 constexpr DWORD kWaitTimeout = 258;
 
 // Holders of each hand-over stream: the caller and the worker. The last to let go closes the stream.
@@ -44,18 +45,25 @@ void ReleaseStream(int32_t stream) {
 
 bool IsBlank(const Text& t) { return RemoveAllSpaces(t).empty(); }
 
+// One header of the response, read with a bounded buffer whatever length the platform reports.
+bool QueryHeader(HINTERNET request, DWORD what, std::string* value) {
+    return rt::ReadBoundedHeader(
+        [&](char* buffer, uint32_t* size) {
+            DWORD length = *size;
+            BOOL ok = rt::dll::HttpQueryInfoA(request, what, buffer, &length, nullptr);
+            DWORD error = GetLastError();
+            *size = length;
+            if (ok) return buffer ? rt::HeaderQuery::kOk : rt::HeaderQuery::kFailed;
+            return error == ERROR_INSUFFICIENT_BUFFER ? rt::HeaderQuery::kTooSmall : rt::HeaderQuery::kFailed;
+        },
+        value);
+}
+
 // The raw response headers, read whole whatever their length; 1024 spaces when none can be read.
 Text ReadResponseHeaders(HINTERNET request) {
-    DWORD length = 1024;
-    std::string buffer(length, ' ');
-    if (!rt::dll::HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return Text::Copy(std::string(1024, ' '));
-        buffer.assign(length + 1, ' ');
-        if (!rt::dll::HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr))
-            return Text::Copy(std::string(1024, ' '));
-    }
-    buffer.resize(length);
-    return Text::Copy(buffer.c_str());
+    std::string headers;
+    if (!QueryHeader(request, HTTP_QUERY_RAW_HEADERS_CRLF, &headers)) return Text::Copy(std::string(1024, ' '));
+    return Text::Copy(headers.c_str());
 }
 
 // Hands every Set-Cookie line of the response to the platform's cookie store for http:// + host.
@@ -74,14 +82,37 @@ void HandBackCookies(const Text& headers, const Text& host) {
     CloseFile(file);
 }
 
-struct Handles {
-    HINTERNET internet = nullptr, connection = nullptr, request = nullptr;
-    ~Handles() {
-        if (request) rt::dll::InternetCloseHandle(request);
-        if (connection) rt::dll::InternetCloseHandle(connection);
-        if (internet) rt::dll::InternetCloseHandle(internet);
+struct InternetHandle {
+    HINTERNET h = nullptr;
+    InternetHandle() = default;
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    ~InternetHandle() { reset(nullptr); }
+    void reset(HINTERNET next) {
+        if (h) rt::dll::InternetCloseHandle(h);
+        h = next;
     }
 };
+
+// Where a redirect leads: the address its Location names from url, when the answer is one (301, 302, 303, 307
+// or 308 with a Location) and the address is one this request can go to; empty otherwise.
+Text RedirectOf(HINTERNET request, const Text& url) {
+    DWORD status = 0, size = sizeof status;
+    if (!rt::dll::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        (status != 301 && status != 302 && status != 303 && status != 307 && status != 308))
+        return Text();
+    std::string location;
+    if (!QueryHeader(request, HTTP_QUERY_LOCATION, &location)) return Text();
+    std::string target = rt::RedirectTarget(url.str(), location);
+    if (_strnicmp(target.c_str(), "http://", 7) != 0 || !rt::IsRequestableAddress(target)) return Text();
+    return Text::Copy(target);
+}
+
+// Never from the cache; redirects followed below (at most rt::kMaxRedirects, since WinINet under Wine follows a
+// loop for ever); no answer to a server's authentication challenge.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_AUTH;
+// The longest silence of any wait, as the program's other page fetches have.
+constexpr uint32_t kSilenceMs = 30000;
 
 // Carries out the request read from the stream; true when a result was written into it.
 bool PerformRequest(int32_t stream) {
@@ -94,39 +125,61 @@ bool PerformRequest(int32_t stream) {
     DeleteData(stream, GetFileLength(stream));
 
     if (!rt::IsRequestableAddress(url.str())) return false;  // a CR or LF would reach the request line
-    Text host = UrlHost(url, false), path = UrlPath(url);
-    Handles h;
+    InternetHandle internet, connection, request;
     if (IsBlank(proxy)) {
-        h.internet = rt::dll::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+        internet.reset(rt::dll::InternetOpenA(rt::kPageAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     } else {
         Text proxyList = Concat("http=", proxy);
-        h.internet = rt::dll::InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PROXY, proxyList.c_str(), nullptr, 0);
+        internet.reset(rt::dll::InternetOpenA(rt::kPageAgent, INTERNET_OPEN_TYPE_PROXY, proxyList.c_str(), nullptr, 0));
     }
-    if (!h.internet) return false;
-    h.connection = rt::dll::InternetConnectA(
-        h.internet, host.c_str(), INTERNET_PORT(UrlPort(url)), IsBlank(userName) ? nullptr : userName.c_str(),
-        IsBlank(password) ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
-    if (!h.connection) return false;
-    h.request = rt::dll::HttpOpenRequestA(h.connection, method.empty() ? nullptr : method.c_str(), path.c_str(),
-                                          "HTTP/1.1", nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
-    if (!h.request) return false;
+    if (!internet.h) return false;
 
     Text upper = ToUpper(method);
     bool isGet = method.empty() || upper == "GET", isPost = upper == "POST";
     if (!isGet && !isPost) return false;
     Text allHeaders = CompleteRequestHeaders(headers, url, isPost, postData);
-    if (isPost)
-        rt::dll::HttpSendRequestA(h.request, allHeaders.c_str(), DWORD(allHeaders.size()),
-                                  const_cast<char*>(postData.c_str()), DWORD(postData.size()));
-    else
-        rt::dll::HttpSendRequestA(h.request, allHeaders.c_str(), DWORD(allHeaders.size()), nullptr, 0);
+    const Text firstHost = UrlHost(url, true);
+    Text host;
+    for (int hop = 0;; ++hop) {
+        host = UrlHost(url, false);
+        // The caller's credentials go to the host it named, never to one a redirect leads to.
+        bool ownHost = UrlHost(url, true).str() == firstHost.str();
+        connection.reset(rt::dll::InternetConnectA(
+            internet.h, host.c_str(), INTERNET_PORT(UrlPort(url)),
+            !ownHost || IsBlank(userName) ? nullptr : userName.c_str(),
+            !ownHost || IsBlank(password) ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+        if (!connection.h) return false;
+        Text path = UrlPath(url);
+        request.reset(rt::dll::HttpOpenRequestA(connection.h, method.empty() ? nullptr : method.c_str(), path.c_str(),
+                                                "HTTP/1.1", nullptr, nullptr, kRequestFlags, 0));
+        if (!request.h) return false;
+        rt::LimitRequestWaits(request.h, kSilenceMs);
+        if (isPost)
+            rt::dll::HttpSendRequestA(request.h, allHeaders.c_str(), DWORD(allHeaders.size()),
+                                      const_cast<char*>(postData.c_str()), DWORD(postData.size()));
+        else
+            rt::dll::HttpSendRequestA(request.h, allHeaders.c_str(), DWORD(allHeaders.size()), nullptr, 0);
+        Text target = RedirectOf(request.h, url);
+        if (target.empty()) break;
+        // Each answer's cookies belong to the host that sent them.
+        HandBackCookies(ReadResponseHeaders(request.h), host);
+        if (hop == rt::kMaxRedirects) return false;
+        // A redirected POST goes on as a GET without its body, as browsers do: the data was meant for the first
+        // address, not for wherever it sends the request on.
+        if (isPost) {
+            isPost = false;
+            method = Text::Copy("GET");
+            allHeaders = CompleteRequestHeaders(headers, url, false, Text());
+        }
+        url = target;
+    }
 
     int32_t body = OpenMemoryFile();
     int64_t total = 0;
     for (;;) {
         char buffer[512] = {};
         DWORD n = 0;
-        if (!rt::dll::InternetReadFile(h.request, buffer, sizeof buffer, &n) || n == 0) break;
+        if (!rt::dll::InternetReadFile(request.h, buffer, sizeof buffer, &n) || n == 0) break;
         total += n;
         if (total > kPageMaxBytes) {
             CloseFile(body);
@@ -134,7 +187,7 @@ bool PerformRequest(int32_t stream) {
         }
         WriteBytes(body, Bytes::Copy(buffer, n));
     }
-    Text responseHeaders = ReadResponseHeaders(h.request);
+    Text responseHeaders = ReadResponseHeaders(request.h);
     SeekFileStart(body);
     Bytes bodyBytes = ReadBytes(body, GetFileLength(body));
     WriteData(stream, kStatusOk, responseHeaders, bodyBytes);
@@ -147,12 +200,13 @@ DWORD WINAPI HttpRequestWorker(LPVOID parameter) {
     auto stream = static_cast<int32_t>(reinterpret_cast<intptr_t>(parameter));
     if (stream == 0) return 0;
     // A body the memory cannot hold is a failed request, as a broken connection is.
-    bool wrote = false;
-    try {
-        wrote = PerformRequest(stream);
-    } catch (const std::bad_alloc&) {
-        wrote = false;
-    }
+    bool wrote = rt::GuardEntry("线程运行出错!", [stream] {
+        try {
+            return PerformRequest(stream);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    });
     ReleaseStream(stream);
     return wrote ? 1 : 0;
 }

@@ -400,11 +400,15 @@ TEST_F(PictureSaving, AFailedPictureGivesItsNameBack) {
 // picture (its format's end marker present) is saved.
 TEST_F(PictureSaving, BodiesWithoutALengthAreSavedOnlyWhenTheyAreWholePictures) {
     const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(3000, 'j') + "\xFF\xD9";
-    const std::string gif = "GIF89a" + std::string(300, 'g') + ";";
+    // A GIF of one frame whose image data holds 3B bytes: cut right after one, its last byte looks like the
+    // trailer, and only its block structure shows it is cut.
+    const std::string gif = std::string("GIF89a\x02\x00\x02\x00\x00\x00\x00", 13) +
+                            std::string("\x2C\x00\x00\x00\x00\x02\x00\x02\x00\x00\x02\x04\x3B\x3B\x44\x3B\x00;", 18);
     HttpTestServer server([&](const ReceivedRequest& r) {
         Reply reply;
         std::string body = r.requestLine.find("whole.jpg") != std::string::npos  ? jpeg
                            : r.requestLine.find("anim.gif") != std::string::npos ? gif
+                           : r.requestLine.find("cut.gif") != std::string::npos  ? gif.substr(0, gif.size() - 2)
                            : r.requestLine.find("page.jpg") != std::string::npos ? std::string("<html>hello</html>")
                                                                                  : jpeg.substr(0, 1500);
         reply.raw = "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\n\r\n" + body;
@@ -415,6 +419,7 @@ TEST_F(PictureSaving, BodiesWithoutALengthAreSavedOnlyWhenTheyAreWholePictures) 
     EXPECT_EQ(Read("whole.jpg"), jpeg);
     EXPECT_TRUE(Save(server.Url("/pic/anim.gif")).saved);
     EXPECT_FALSE(Save(server.Url("/pic/cut.jpg")).saved);
+    EXPECT_FALSE(Save(server.Url("/pic/cut.gif")).saved);
     EXPECT_FALSE(Save(server.Url("/pic/page.jpg")).saved);
     EXPECT_EQ(Files(), (std::set<std::string>{"whole.jpg", "anim.gif"}));
 }

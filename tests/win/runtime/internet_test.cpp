@@ -13,10 +13,9 @@
 #include <vector>
 
 #include "runtime/call.h"
-#include "runtime/cookie_snapshot_win.h"
-#include "runtime/internet_win.h"
 #include "runtime/library_commands.h"
 #include "runtime/library_rules.h"
+#include "runtime/transfer.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace rt {
@@ -79,6 +78,14 @@ std::string Fetch(const std::string& url) {
     EXPECT_TRUE(r.tag == kTagBytes) << url;
     Bytes body = BytesResult(r);
     return std::string(reinterpret_cast<const char*>(body.data()), body.size());
+}
+
+// A thumbnail's fetch: HttpReadFile's request with the cookies of the stage's snapshot.
+bool FetchWithCookieSnapshot(const std::string& url, uint64_t maxBytes, uint32_t deadlineMs, std::string* body) {
+    TransferLimits limits;
+    limits.maxBytes = maxBytes;
+    limits.baseMs = deadlineMs;
+    return TransferToMemory(url, WireProfile::kPage, CookieSource::kSnapshot, limits, body);
 }
 
 class HttpReadFileTest : public ::testing::Test {
