@@ -10,6 +10,14 @@ namespace {
 // Bytes of a colour table whose presence and size a descriptor's packed field gives.
 uint64_t ColourTableBytes(unsigned char packed) { return (packed & 0x80) ? 3u << ((packed & 7) + 1) : 0; }
 
+uint64_t LittleEndian32(std::string_view bytes) {
+    uint64_t value = 0;
+    for (size_t i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+PictureEnd WholeIf(bool whole) { return whole ? PictureEnd::kWhole : PictureEnd::kCut; }
+
 }  // namespace
 
 void PictureEndCheck::FeedGif(std::string_view bytes) {
@@ -65,6 +73,7 @@ void PictureEndCheck::FeedGif(std::string_view bytes) {
 }
 
 void PictureEndCheck::Feed(std::string_view bytes) {
+    size_ += bytes.size();
     if (head_.size() < kHeadBytes) head_.append(bytes.substr(0, kHeadBytes - head_.size()));
     if (bytes.size() >= kTailBytes) {
         tail_.assign(bytes.substr(bytes.size() - kTailBytes));
@@ -75,17 +84,23 @@ void PictureEndCheck::Feed(std::string_view bytes) {
     FeedGif(bytes);  // a file that is no GIF breaks the walk at its signature, after which it costs nothing
 }
 
-bool PictureEndCheck::Whole() const {
+PictureEnd PictureEndCheck::Verdict() const {
     std::string_view head(head_), tail(tail_);
     if (head.substr(0, 3) == std::string_view("\xFF\xD8\xFF", 3)) {
         while (!tail.empty() && tail.back() == '\0') tail.remove_suffix(1);
-        return tail.size() >= 2 && tail.substr(tail.size() - 2) == std::string_view("\xFF\xD9", 2);
+        return WholeIf(tail.size() >= 2 && tail.substr(tail.size() - 2) == std::string_view("\xFF\xD9", 2));
     }
     if (head.substr(0, 8) == std::string_view("\x89PNG\r\n\x1A\n", 8)) {
         constexpr std::string_view kEnd("IEND\xAE\x42\x60\x82", 8);
-        return tail.size() >= kEnd.size() && tail.substr(tail.size() - kEnd.size()) == kEnd;
+        return WholeIf(tail.size() >= kEnd.size() && tail.substr(tail.size() - kEnd.size()) == kEnd);
     }
-    return head.substr(0, 3) == "GIF" && gif_ == Gif::kEnded && gifSkip_ == 0;
+    if (head.substr(0, 6) == "GIF87a" || head.substr(0, 6) == "GIF89a")
+        return WholeIf(gif_ == Gif::kEnded && gifSkip_ == 0);
+    if (head.size() == kHeadBytes && head.substr(0, 4) == "RIFF" && head.substr(8, 4) == "WEBP")
+        return WholeIf(size_ == LittleEndian32(head.substr(4)) + 8);
+    if (head.size() >= 6 && head.substr(0, 2) == "BM" && LittleEndian32(head.substr(2)) > 0)
+        return WholeIf(size_ == LittleEndian32(head.substr(2)));
+    return PictureEnd::kUnknown;
 }
 
 bool IsWholePicture(std::string_view file) {

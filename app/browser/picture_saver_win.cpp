@@ -98,12 +98,11 @@ Reservation ReserveFreeName(const Text& folder, const Text& base) {
     return {};
 }
 
-// Only http and https addresses without control bytes or spaces are downloaded. urlmon would also follow
-// ftp:, file: and other schemes in an address that a page supplies, and an ftp: address to a server that never
-// greets waits for good.
+// Only http and https addresses without control bytes are downloaded (spaces go out as %20): an address a page
+// supplies could otherwise name ftp:, file: or any other scheme.
 bool IsWebAddress(const Text& url) {
     return (_strnicmp(url.c_str(), "http://", 7) == 0 || _strnicmp(url.c_str(), "https://", 8) == 0) &&
-           rt::IsRequestableAddress(url.str());
+           rt::IsRequestableAddress(rt::EncodeSpaces(url.str()));
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ void BeginDownloadStage();
 
 // Downloads `url` into `file`, an empty file named `path`, open for reading, writing and deletion and marked for
 // deletion on close; nothing goes into the platform's cache. Complete means the announced length arrived, or a
-// chunked body ended, or a body that ended with its connection is a whole picture by its format; an empty body
-// is never complete. When the download ended, `file` is the caller's again. A download left behind keeps `file`
+// chunked body ended and is not cut by its format, or a body that ended with its connection is a whole picture
+// by its format; an empty body is never complete. When the download ended, `file` is the caller's again. A download left behind keeps `file`
 // and closes it when it ends (or the program does), so the file goes then; meanwhile it is moved out of its
 // picture's name to a temporary name beside it, which frees the name.
 UrlDownload DownloadUrlToFile(const std::string& url, HANDLE file, const std::string& path,

@@ -82,8 +82,12 @@ UrlDownload DownloadUrlToFile(const std::string& url, HANDLE file, const std::st
     download.ended = outcome.ended;
     download.status = outcome.status;
     download.received = outcome.received;
-    bool bodyEnded = outcome.body == rt::BodyEnd::kAnnouncedLength || outcome.body == rt::BodyEnd::kChunkedEnd ||
-                     (outcome.body == rt::BodyEnd::kConnectionClosed && sink->end.Whole());
+    // The platform reports a chunked body cut short as ended, so a picture whose format tells its end must
+    // show it there too; one that ended with its connection must show it whatever it is.
+    PictureEnd end = sink->end.Verdict();
+    bool bodyEnded = outcome.body == rt::BodyEnd::kAnnouncedLength ||
+                     (outcome.body == rt::BodyEnd::kChunkedEnd && end != PictureEnd::kCut) ||
+                     (outcome.body == rt::BodyEnd::kConnectionClosed && end == PictureEnd::kWhole);
     download.complete = outcome.ended && bodyEnded && outcome.received > 0;
     return download;
 }

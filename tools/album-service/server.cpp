@@ -76,8 +76,10 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text) {
                     : kind == "endless"       ? FaultKind::kEndless
                     : kind == "endless-sized" ? FaultKind::kEndlessSized
                                               : FaultKind::kCut;
-    } else if (kind == "trickle") {
-        rule.kind = FaultKind::kTrickle;
+    } else if (kind == "trickle" || kind == "trickle-sized" || kind == "endless-head") {
+        rule.kind = kind == "trickle"         ? FaultKind::kTrickle
+                    : kind == "trickle-sized" ? FaultKind::kTrickleSized
+                                              : FaultKind::kEndlessHead;
         rule.value = kDefaultTrickleMs;
         if (!argument.empty() && (!ParseInt(argument, rule.value) || rule.value < 0)) return std::nullopt;
     } else if (kind == "redirect") {
@@ -259,6 +261,11 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
         return false;
     }
 
+    if (fault && fault->kind == FaultKind::kEndlessHead) {
+        SendEndlessHead(fd, fault->value);
+        return false;
+    }
+
     std::string location;
     Resource resource;
     if (fault && fault->kind == FaultKind::kRedirect) {
@@ -286,6 +293,14 @@ bool Server::Answer(int fd, const Request& request, bool& reset) {
         std::string head = BuildResponseHead({resource.status, resource.contentType, size_t(1) << 30, false,
                                               options_.longHeaderBytes, &cookies, sized});
         SendWithoutEnd(fd, head, body);
+        return false;
+    }
+    if (fault && fault->kind == FaultKind::kTrickleSized) {
+        std::string head = BuildResponseHead({resource.status, resource.contentType, size_t(256) << 20, false,
+                                              options_.longHeaderBytes, &cookies, true});
+        if (!SendAll(fd, head, {}) || !Trickle(fd, body, fault->value)) return false;
+        while (Sleep(fault->value) && SendAll(fd, " ", {})) {
+        }
         return false;
     }
     bool cut = fault && (fault->kind == FaultKind::kCut || fault->kind == FaultKind::kCutUnsized);
@@ -383,6 +398,15 @@ bool Server::SendWithoutEnd(int fd, std::string_view head, std::string_view body
     while (!stopping_)
         if (!SendAll(fd, filler, {})) return false;
     return false;
+}
+
+// An answer whose head never ends: the status line, then one more header line every intervalMs milliseconds
+// until the client closes the connection or the server stops.
+void Server::SendEndlessHead(int fd, int intervalMs) {
+    if (!SendAll(fd, "HTTP/1.1 200 OK\r\n", {})) return;
+    for (uint64_t n = 0; !stopping_; ++n) {
+        if (!SendAll(fd, "X-Filler-" + std::to_string(n) + ": more\r\n", {}) || !Sleep(intervalMs)) return;
+    }
 }
 
 // Keeps the connection open without answering until the client closes it or the server stops.

@@ -32,6 +32,8 @@ enum class FaultKind {
     kEndless,     // announce no length, send the body and then filler bytes without end
     kEndlessSized,  // announce a length of 1 GiB, send the body and then filler bytes without end
     kRedirect,      // answer with the redirect status `value` and a Location of "/moved" + the request's target
+    kEndlessHead,   // send a status line, then a header line every `value` milliseconds without end
+    kTrickleSized,  // announce a length of 256 MiB, then send the body one byte every `value` milliseconds
 };
 
 struct FaultRule {
@@ -42,7 +44,8 @@ struct FaultRule {
 };
 
 // "KIND=GLOB" with KIND one of: a status code 100..599, reset, hang, cut, cut-unsized, trickle, trickle:MS,
-// delay:MS, endless, endless-sized, redirect:CODE (301, 302, 303, 307 or 308);
+// delay:MS, endless, endless-sized, redirect:CODE (301, 302, 303, 307 or 308), endless-head, endless-head:MS,
+// trickle-sized, trickle-sized:MS;
 // "once+KIND=GLOB" misbehaves on the first request for each matching path and query only.
 std::optional<FaultRule> ParseFaultRule(std::string_view text);
 
@@ -92,6 +95,7 @@ private:
     bool SendAll(int fd, std::string_view head, std::string_view body);
     bool Trickle(int fd, std::string_view bytes, int intervalMs);
     bool SendWithoutEnd(int fd, std::string_view head, std::string_view body);
+    void SendEndlessHead(int fd, int intervalMs);
     void Hold(int fd);
 
     const Site& site_;

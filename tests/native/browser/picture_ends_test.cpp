@@ -55,6 +55,26 @@ TEST(WholePictures, GifsAreWalkedBlockByBlock) {
     }
 }
 
+// WebP and BMP give their whole size in their header; TIFF and other bytes tell nothing of their end.
+TEST(WholePictures, WebpAndBmpByTheSizeTheirHeaderGives) {
+    std::string webp = "RIFF" + std::string("\x14\x00\x00\x00", 4) + "WEBPVP8 " + std::string(12, 'w');
+    ASSERT_EQ(webp.size(), 28u);  // the RIFF size counts what follows its first 8 bytes
+    EXPECT_EQ(PictureEndCheck().Verdict(), PictureEnd::kUnknown);
+    PictureEndCheck whole, cut, longer;
+    whole.Feed(webp);
+    cut.Feed(webp.substr(0, 27));
+    longer.Feed(webp + "x");
+    EXPECT_EQ(whole.Verdict(), PictureEnd::kWhole);
+    EXPECT_EQ(cut.Verdict(), PictureEnd::kCut);
+    EXPECT_EQ(longer.Verdict(), PictureEnd::kCut);
+    std::string bmp = "BM" + std::string("\x20\x00\x00\x00", 4) + std::string(26, 'b');
+    EXPECT_TRUE(IsWholePicture(bmp));
+    EXPECT_FALSE(IsWholePicture(bmp.substr(0, 31)));
+    PictureEndCheck tiff;
+    tiff.Feed(std::string("II*\0", 4) + std::string(100, 't'));
+    EXPECT_EQ(tiff.Verdict(), PictureEnd::kUnknown);
+}
+
 TEST(WholePictures, OtherBytesAreNeverWhole) {
     EXPECT_FALSE(IsWholePicture(""));
     EXPECT_FALSE(IsWholePicture("<html>not found</html>"));

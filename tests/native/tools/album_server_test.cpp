@@ -2,6 +2,8 @@
 // header, overrides and many connections at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -74,6 +76,13 @@ public:
     Reply Get(const std::string& path, const std::string& extra = "Host: test\r\n") {
         Send("GET " + path + " HTTP/1.1\r\n" + extra + "\r\n");
         return Read();
+    }
+
+    // At least n bytes (all that has come when the connection ends first).
+    std::string ReadAtLeast(size_t n) {
+        while (buffer_.size() < n && Fill()) {
+        }
+        return std::exchange(buffer_, std::string());
     }
 
     // Everything the server sends until it closes the connection.
@@ -283,6 +292,34 @@ TEST_F(AlbumServer, RedirectFaultsLeadToTheMovedResource) {
     EXPECT_NE(again.head.find("\r\nLocation: /moved/moved/pexoxiazai.txt?x=%41\r\n"), std::string::npos);
     for (const char* wrong : {"redirect=/x", "redirect:200=/x", "redirect:30x=/x"})
         EXPECT_FALSE(ParseFaultRule(wrong)) << wrong;
+}
+
+// A head without end and a body trickling under a huge announced length: what a hostile server does to hold a
+// client for good. Both go on until the client closes, never ending on their own.
+TEST_F(AlbumServer, EndlessHeadAndTrickleUnderAHugeLength) {
+    ServerOptions options;
+    options.faults = {*ParseFaultRule("endless-head:5=/demo/album"), *ParseFaultRule("trickle-sized:5=/pexo.txt")};
+    Start(options);
+
+    Client head(port(), 2000);
+    head.Send("GET /demo/album HTTP/1.1\r\nHost: t\r\n\r\n");
+    long long start = NowMs();
+    std::string received = head.ReadAtLeast(600);
+    EXPECT_GE(received.size(), 600u);
+    EXPECT_GE(NowMs() - start, 5 * 20);  // a line every 5 ms, some 20 bytes each
+    EXPECT_EQ(received.rfind("HTTP/1.1 200 OK\r\nX-Filler-0: more\r\n", 0), 0u) << received.substr(0, 80);
+    EXPECT_EQ(received.find("\r\n\r\n"), std::string::npos);
+
+    Client trickle(port(), 2000);
+    trickle.Send("GET /pexo.txt HTTP/1.1\r\nHost: t\r\n\r\n");
+    Reply reply = trickle.Read(true);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.announced, size_t(256) << 20);
+    start = NowMs();
+    std::string body = trickle.ReadAtLeast(20);
+    EXPECT_EQ(body.rfind("V1.0", 0), 0u) << body;
+    EXPECT_GE(NowMs() - start, 5 * 15);  // a byte every 5 ms after the head
+    for (const char* wrong : {"endless-head:x=/a", "trickle-sized:-1=/a"}) EXPECT_FALSE(ParseFaultRule(wrong)) << wrong;
 }
 
 TEST_F(AlbumServer, TrickleDelayAndLatencySlowTheAnswer) {
