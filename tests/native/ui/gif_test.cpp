@@ -120,7 +120,7 @@ TEST(Gif, AFewBytesDeclaringAHugeFrameAreRefused) {
 }
 
 // The screen is what the decoder allocates, so its area is capped: 40 bytes declaring 8,192 x 8,192 used to cost
-// 256 MiB of pixels in the decoder and as much again on the way to a thumbnail.
+// 256 MiB of pixels in the decoder and 192 MiB more on the way to a thumbnail.
 TEST(Gif, ScreensOverThePixelCapAreRefused) {
     DecodedImage image;
     const int atCapHeight = int(kMaxPicturePixels / kMaxPictureSide);
