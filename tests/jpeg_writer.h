@@ -10,8 +10,16 @@
 
 namespace testing_support {
 
+struct JpegOptions {
+    int quality = 90;
+    bool progressive = false;                // libjpeg's standard progression (10 scans for colour)
+    bool fullColour = false;                 // chroma at full resolution (4:4:4) instead of libjpeg's 2x2 subsampling
+    std::vector<jpeg_scan_info> scans = {};  // a progression of one's own (components 0 Y, 1 Cb, 2 Cr)
+    bool arithmetic = false;                 // arithmetic coding instead of Huffman's
+};
+
 template <typename Pixel>
-std::vector<uint8_t> EncodeJpeg(int width, int height, Pixel pixel) {
+std::vector<uint8_t> EncodeJpeg(int width, int height, Pixel pixel, JpegOptions options = {}) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);
@@ -24,7 +32,16 @@ std::vector<uint8_t> EncodeJpeg(int width, int height, Pixel pixel) {
     info.input_components = 3;
     info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
+    jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.progressive) jpeg_simple_progression(&info);
+    info.arith_code = options.arithmetic;
+    if (!options.scans.empty()) {
+        info.scan_info = options.scans.data();
+        info.num_scans = int(options.scans.size());
+    }
+    if (options.fullColour)
+        for (int c = 0; c < info.num_components; ++c)
+            info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
     jpeg_start_compress(&info, TRUE);
     std::vector<uint8_t> row(size_t(width) * 3);
     while (info.next_scanline < info.image_height) {

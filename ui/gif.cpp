@@ -2,6 +2,7 @@
 #include "ui/gif.h"
 
 #include <cstring>
+#include <new>
 
 #include "ui/picture_fit.h"
 
@@ -45,7 +46,8 @@ bool ReadColorTable(ByteReader& r, int entries, std::vector<uint32_t>* table) {
     return r.ok;
 }
 
-// LZW-decodes the image data sub-blocks into at most count indices.
+// LZW-decodes the image data sub-blocks into at most count indices. Nothing is reserved for count: the indices
+// grow as the data gives them.
 bool DecodeLzw(ByteReader& r, size_t count, std::vector<uint8_t>* indices) {
     int minCodeSize = r.U8();
     if (!r.ok || minCodeSize < 2 || minCodeSize > 8) return false;
@@ -64,13 +66,19 @@ bool DecodeLzw(ByteReader& r, size_t count, std::vector<uint8_t>* indices) {
     for (int i = 0; i < clear; ++i) suffix[size_t(i)] = uint8_t(i);
     int size = minCodeSize + 1, next = end + 1, previous = -1;
     uint8_t first = 0;
-    size_t bit = 0;
+    uint32_t bits = 0;  // read from the data, least significant first, not yet taken as a code
+    int bitCount = 0;
+    size_t at = 0;
     indices->clear();
-    indices->reserve(count);
     while (indices->size() < count) {
-        if (bit + size_t(size) > data.size() * 8) break;  // data ran out: keep what was decoded
-        int code = 0;
-        for (int i = 0; i < size; ++i, ++bit) code |= ((data[bit / 8] >> (bit % 8)) & 1) << i;
+        while (bitCount < size && at < data.size()) {
+            bits |= uint32_t(data[at++]) << bitCount;
+            bitCount += 8;
+        }
+        if (bitCount < size) break;  // data ran out: keep what was decoded
+        int code = int(bits & ((1u << size) - 1));
+        bits >>= size;
+        bitCount -= size;
         if (code == clear) {
             size = minCodeSize + 1;
             next = end + 1;
@@ -111,17 +119,16 @@ bool DecodeLzw(ByteReader& r, size_t count, std::vector<uint8_t>* indices) {
     return true;
 }
 
-}  // namespace
-
-bool DecodeGif(const uint8_t* data, size_t size, DecodedImage* image) {
+bool DecodeFirstImage(const uint8_t* data, size_t size, DecodedImage* image) {
     if (!data || size < 13 || (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0))
         return false;
     ByteReader r{data + 6, data + size};
     int screenWidth = r.U16(), screenHeight = r.U16();
     uint8_t flags = r.U8();
     r.Skip(2);
+    // The screen is what is allocated, whatever the data holds: its size is capped as a JPEG's is.
     if (!r.ok || screenWidth <= 0 || screenHeight <= 0 || screenWidth > kMaxPictureSide ||
-        screenHeight > kMaxPictureSide)
+        screenHeight > kMaxPictureSide || int64_t(screenWidth) * screenHeight > kMaxPicturePixels)
         return false;
     std::vector<uint32_t> globalTable, localTable;
     if ((flags & 0x80) && !ReadColorTable(r, 2 << (flags & 7), &globalTable)) return false;
@@ -147,7 +154,8 @@ bool DecodeGif(const uint8_t* data, size_t size, DecodedImage* image) {
         if (block != 0x2C) return false;
         int left = r.U16(), top = r.U16(), width = r.U16(), height = r.U16();
         uint8_t imageFlags = r.U8();
-        if (!r.ok) return false;
+        // A frame reaching past its screen is a broken file (clipping it would still mean decoding all of it).
+        if (!r.ok || left + width > screenWidth || top + height > screenHeight) return false;
         const std::vector<uint32_t>* table = &globalTable;
         if (imageFlags & 0x80) {
             if (!ReadColorTable(r, 2 << (imageFlags & 7), &localTable)) return false;
@@ -169,14 +177,27 @@ bool DecodeGif(const uint8_t* data, size_t size, DecodedImage* image) {
         } else {
             for (int y = 0; y < height; ++y) rows.push_back(y);
         }
-        for (size_t i = 0; i < indices.size(); ++i) {
-            int x = left + int(i % size_t(width)), y = top + rows[i / size_t(width)];
-            if (x >= screenWidth || y >= screenHeight) continue;
-            uint8_t index = indices[i];
-            if (index == transparent || index >= table->size()) continue;
-            image->pixels[size_t(y) * size_t(screenWidth) + size_t(x)] = (*table)[index];
+        const uint8_t* index = indices.data();
+        size_t remaining = indices.size();
+        for (size_t row = 0; row < rows.size() && remaining > 0; ++row) {
+            uint32_t* dst = &image->pixels[size_t(top + rows[row]) * size_t(screenWidth) + size_t(left)];
+            for (int x = 0; x < width && remaining > 0; ++x, ++index, --remaining)
+                if (*index != transparent && *index < table->size()) dst[x] = (*table)[*index];
         }
         return true;
+    }
+}
+
+}  // namespace
+
+bool DecodeGif(const uint8_t* data, size_t size, DecodedImage* image) {
+    // The caps keep a decode to a few megabytes; should even that not be had, the picture is one that cannot be
+    // shown, and no exception reaches the window procedure or worker that asked.
+    try {
+        return DecodeFirstImage(data, size, image);
+    } catch (const std::bad_alloc&) {
+        *image = DecodedImage{};
+        return false;
     }
 }
 

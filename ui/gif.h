@@ -136,7 +136,8 @@ struct DecodedImage {
     std::vector<uint32_t> pixels;  // 0xAARRGGBB, top-down; alpha 0 where the image is transparent
 };
 
-// Decodes the first image of a GIF file onto its logical screen; false for anything malformed.
+// Decodes the first image of a GIF file onto its logical screen; false for anything malformed, for a screen over
+// the picture limits (ui/picture_fit.h) and for a frame reaching past its screen. No exception leaves it.
 bool DecodeGif(const uint8_t* data, size_t size, DecodedImage* image);
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include <jpeglib.h>
 
@@ -14,13 +15,29 @@ namespace ui {
 
 namespace {
 
-struct JpegError {
-    jpeg_error_mgr manager;
+// libjpeg reports errors, and the scan cap its progress monitor enforces, by jumping back to the decoder's setjmp.
+// Between the setjmp and any jump only libjpeg's own memory and the caller's image are held: no C++ object with a
+// destructor lives in the frames a jump skips.
+struct JpegDecoder {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errorManager;
+    jpeg_progress_mgr progress;
     jmp_buf jump;
 };
 
-void OnJpegError(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
+JpegDecoder& DecoderOf(j_common_ptr info) { return *reinterpret_cast<JpegDecoder*>(info); }
+void OnJpegError(j_common_ptr info) { longjmp(DecoderOf(info).jump, 1); }
 void IgnoreJpegMessage(j_common_ptr, int) {}
+// Called by libjpeg as it takes in the scans of a multi-scan file, before each row of blocks and after each scan
+// header: a scan past the cap ends the decode before its data is read, as an error does.
+void OnJpegProgress(j_common_ptr info) {
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxJpegScans) longjmp(DecoderOf(info).jump, 1);
+}
+
+// libjpeg's limit for the coefficients a multi-scan file keeps until its last scan: those of three full-resolution
+// components at the pixel cap take 6 bytes a pixel. A file that needs more fails instead of allocating it.
+constexpr long kMaxJpegMemory = long(kMaxPicturePixels) * 8;
+static_assert(kMaxPicturePixels * 8 <= 0x7FFFFFFF, "libjpeg's limit is a long, 32 bits on Windows");
 
 // Source pixels as rows of three bytes (red, green, blue) each.
 struct RgbImage {
@@ -31,26 +48,33 @@ struct RgbImage {
     std::vector<uint8_t> rgb;
 };
 
+// Owns libjpeg's decompressor: destroyed on every way out, a jump back to the setjmp included.
+struct JpegDestroyer {
+    jpeg_decompress_struct* info;
+    ~JpegDestroyer() { jpeg_destroy_decompress(info); }
+};
+
 bool DecodeJpeg(const uint8_t* data, size_t size, int targetWidth, int targetHeight, int32_t layout, RgbImage* image) {
-    jpeg_decompress_struct info;
-    JpegError error;
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = OnJpegError;
-    error.manager.emit_message = IgnoreJpegMessage;
-    // Nothing is allocated outside libjpeg's pools between here and the decode loop, so unwinding is safe.
-    if (setjmp(error.jump)) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
+    JpegDecoder decoder;
+    jpeg_decompress_struct& info = decoder.info;
+    std::memset(&info, 0, sizeof info);  // a destroy before the create finds no memory manager
+    info.err = jpeg_std_error(&decoder.errorManager);
+    decoder.errorManager.error_exit = OnJpegError;
+    decoder.errorManager.emit_message = IgnoreJpegMessage;
+    JpegDestroyer destroyer{&info};
+    if (setjmp(decoder.jump)) return false;
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = kMaxJpegMemory;
+    decoder.progress = {};
+    decoder.progress.progress_monitor = OnJpegProgress;
+    info.progress = &decoder.progress;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     info.out_color_space = JCS_RGB;
     int w = int(info.image_width), h = int(info.image_height);
-    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide) {
-        jpeg_destroy_decompress(&info);
+    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide || int64_t(w) * h > kMaxPicturePixels ||
+        (info.arith_code && size > kMaxArithmeticJpegBytes))
         return false;
-    }
     int fitWidth = 0, fitHeight = 0;
     FittedSize(w, h, targetWidth, targetHeight, layout, &fitWidth, &fitHeight);
     // The smallest scale M/8 whose output still covers the fitted size.
@@ -65,28 +89,28 @@ bool DecodeJpeg(const uint8_t* data, size_t size, int targetWidth, int targetHei
         }
     }
     info.dct_method = JDCT_IFAST;
-    jpeg_start_decompress(&info);
+    jpeg_calc_output_dimensions(&info);
     image->originalWidth = w;
     image->originalHeight = h;
     image->width = int(info.output_width);
     image->height = int(info.output_height);
-    int components = info.output_components;
     image->rgb.assign(size_t(image->width) * size_t(image->height) * 3, 0);
-    std::vector<uint8_t> row(size_t(image->width) * size_t(components));
+    jpeg_start_decompress(&info);
+    int components = info.output_components;
+    JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                               info.output_width * JDIMENSION(components), 1);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[1] = {row.data()};
         int y = int(info.output_scanline);
-        if (jpeg_read_scanlines(&info, rows, 1) != 1) break;
+        if (jpeg_read_scanlines(&info, row, 1) != 1) break;
         uint8_t* dst = &image->rgb[size_t(y) * size_t(image->width) * 3];
         for (int x = 0; x < image->width; ++x) {
-            const uint8_t* src = &row[size_t(x) * size_t(components)];
+            const uint8_t* src = &row[0][size_t(x) * size_t(components)];
             dst[3 * x] = src[0];
             dst[3 * x + 1] = components >= 3 ? src[1] : src[0];
             dst[3 * x + 2] = components >= 3 ? src[2] : src[0];
         }
     }
     jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
     return true;
 }
 
@@ -136,6 +160,27 @@ void Resample(const RgbImage& src, int srcWidth, int srcHeight, FittedPicture* o
     }
 }
 
+bool DecodeAndFit(const uint8_t* data, size_t size, int boxWidth, int boxHeight, int32_t layout, uint32_t background,
+                  FittedPicture* out) {
+    if (!data || size < 4 || size > kMaxPictureBytes) return false;
+    RgbImage image;
+    bool decoded = false;
+    if (data[0] == 0xFF && data[1] == 0xD8)
+        decoded = DecodeJpeg(data, size, boxWidth, boxHeight, layout, &image);
+    else if (std::memcmp(data, "GIF8", 4) == 0)
+        decoded = DecodeGifRgb(data, size, background, &image);
+    if (!decoded || image.width <= 0 || image.height <= 0) return false;
+    FittedSize(image.originalWidth, image.originalHeight, boxWidth, boxHeight, layout, &out->width, &out->height);
+    if (out->empty()) return false;
+    if (layout == kLayoutNormal) {
+        // A cut, not a scale: the source region is exactly the output size.
+        Resample(image, out->width, out->height, out);
+    } else {
+        Resample(image, image.width, image.height, out);
+    }
+    return true;
+}
+
 }  // namespace
 
 void FittedSize(int imageWidth, int imageHeight, int boxWidth, int boxHeight, int32_t layout, int* width, int* height) {
@@ -181,23 +226,14 @@ void FittedOrigin(const FittedPicture& picture, int boxWidth, int boxHeight, int
 bool DecodeFittedPicture(const uint8_t* data, size_t size, int boxWidth, int boxHeight, int32_t layout,
                          uint32_t background, FittedPicture* out) {
     *out = FittedPicture{};
-    if (!data || size < 4) return false;
-    RgbImage image;
-    bool decoded = false;
-    if (data[0] == 0xFF && data[1] == 0xD8)
-        decoded = DecodeJpeg(data, size, boxWidth, boxHeight, layout, &image);
-    else if (std::memcmp(data, "GIF8", 4) == 0)
-        decoded = DecodeGifRgb(data, size, background, &image);
-    if (!decoded || image.width <= 0 || image.height <= 0) return false;
-    FittedSize(image.originalWidth, image.originalHeight, boxWidth, boxHeight, layout, &out->width, &out->height);
-    if (out->empty()) return false;
-    if (layout == kLayoutNormal) {
-        // A cut, not a scale: the source region is exactly the output size.
-        Resample(image, out->width, out->height, out);
-    } else {
-        Resample(image, image.width, image.height, out);
+    // The caps keep a decode to some megabytes; should even that not be had, the picture is one that cannot be
+    // shown, and no exception reaches the window procedure or worker that asked.
+    try {
+        return DecodeAndFit(data, size, boxWidth, boxHeight, layout, background, out);
+    } catch (const std::bad_alloc&) {
+        *out = FittedPicture{};
+        return false;
     }
-    return true;
 }
 
 }  // namespace ui

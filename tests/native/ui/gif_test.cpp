@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/gif.h"
+#include "ui/picture_fit.h"
 
 namespace ui {
 namespace {
@@ -69,6 +70,73 @@ TEST(Gif, MalformedFilesAreRejected) {
             break;
         }
     EXPECT_FALSE(DecodeGif(badCodeSize.data(), badCodeSize.size(), &image));
+}
+
+// A GIF of one frame at (left, top) of the given indices on a screen of four colours: black, red, green, blue.
+std::vector<uint8_t> OneFrameGif(int screenWidth, int screenHeight, int left, int top, int width, int height,
+                                 const std::vector<uint8_t>& indices) {
+    std::vector<uint8_t> file = {'G', 'I', 'F', '8', '9', 'a'};
+    gif::Put16(file, uint32_t(screenWidth));
+    gif::Put16(file, uint32_t(screenHeight));
+    file.insert(file.end(), {0x81, 0, 0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0x2C});
+    for (int v : {left, top, width, height}) gif::Put16(file, uint32_t(v));
+    file.push_back(0);
+    for (uint8_t b : gif::LzwBlocks(indices, 2)) file.push_back(b);
+    file.push_back(0x3B);
+    return file;
+}
+
+TEST(Gif, FramesMustLieWithinTheirScreen) {
+    DecodedImage image;
+    std::vector<uint8_t> corner = OneFrameGif(20, 10, 16, 7, 4, 3, std::vector<uint8_t>(12, 1));
+    ASSERT_TRUE(DecodeGif(corner.data(), corner.size(), &image));
+    ASSERT_EQ(image.pixels.size(), 200u);
+    EXPECT_EQ(image.pixels[7 * 20 + 16], 0xFFFF0000u);
+    EXPECT_EQ(image.pixels[9 * 20 + 19], 0xFFFF0000u);
+    EXPECT_EQ(image.pixels[7 * 20 + 15], 0u);
+    EXPECT_EQ(image.pixels[6 * 20 + 16], 0u);
+
+    struct Frame {
+        int left, top, width, height;
+    };
+    for (Frame f : {Frame{0, 0, 21, 10}, Frame{0, 0, 20, 11}, Frame{1, 0, 20, 10}, Frame{0, 5, 20, 6},
+                    Frame{17, 7, 4, 3}, Frame{65535, 0, 1, 1}}) {
+        std::vector<uint8_t> file = OneFrameGif(20, 10, f.left, f.top, f.width, f.height,
+                                                std::vector<uint8_t>(size_t(f.width) * size_t(f.height), 1));
+        image = DecodedImage{};
+        EXPECT_FALSE(DecodeGif(file.data(), file.size(), &image)) << f.left << "," << f.top << " " << f.width;
+        EXPECT_TRUE(image.pixels.empty());
+    }
+}
+
+// Fifty bytes declaring a 65,535 x 65,535 frame: refused before anything of its size is reserved (it used to
+// reserve 4 GiB of indices, and a failed reservation ended the program from the window procedure).
+TEST(Gif, AFewBytesDeclaringAHugeFrameAreRefused) {
+    std::vector<uint8_t> bomb = OneFrameGif(16, 16, 0, 0, 65535, 65535, std::vector<uint8_t>(16, 1));
+    ASSERT_LE(bomb.size(), 50u);
+    DecodedImage image;
+    EXPECT_FALSE(DecodeGif(bomb.data(), bomb.size(), &image));
+    EXPECT_TRUE(image.pixels.empty());
+}
+
+// The screen is what the decoder allocates, so its area is capped: 40 bytes declaring 8,192 x 8,192 used to cost
+// 256 MiB of pixels in the decoder and 192 MiB more on the way to a thumbnail.
+TEST(Gif, ScreensOverThePixelCapAreRefused) {
+    DecodedImage image;
+    const int atCapHeight = int(kMaxPicturePixels / kMaxPictureSide);
+    std::vector<uint8_t> atCap = OneFrameGif(kMaxPictureSide, atCapHeight, 0, 0, 1, 1, {2});
+    ASSERT_TRUE(DecodeGif(atCap.data(), atCap.size(), &image));
+    EXPECT_EQ(image.width, kMaxPictureSide);
+    EXPECT_EQ(image.height, atCapHeight);
+    EXPECT_EQ(image.pixels[0], 0xFF00FF00u);
+
+    for (auto [w, h] : {std::pair{kMaxPictureSide, atCapHeight + 1}, std::pair{kMaxPictureSide, kMaxPictureSide}}) {
+        std::vector<uint8_t> bomb = OneFrameGif(w, h, 0, 0, 1, 1, {2});
+        ASSERT_LE(bomb.size(), 50u);
+        image = DecodedImage{};
+        EXPECT_FALSE(DecodeGif(bomb.data(), bomb.size(), &image)) << w << "x" << h;
+        EXPECT_TRUE(image.pixels.empty());
+    }
 }
 
 }  // namespace
