@@ -5,19 +5,11 @@
 #include <mutex>
 
 #include "app/browser/internet_mark.h"
+#include "runtime/gbk_text.h"
 
 namespace app {
 
 namespace {
-
-// The path in UTF-16, read as GBK (code page 936, whatever the system's code page); empty when it is no GBK text.
-std::wstring WidePath(const std::string& path) {
-    int length = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, path.data(), int(path.size()), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, path.data(), int(path.size()), wide.data(), length);
-    return wide;
-}
 
 // The long form of a whole path ("\\?\C:\..." or "\\?\UNC\server\share\..."), which the file calls take up to
 // 32,767 characters: a picture's name is cut to fill MAX_PATH, so the stream's name is past it.
@@ -35,7 +27,7 @@ std::wstring LongPath(const std::wstring& path) {
 
 // Whether the volume that holds path keeps named streams; asked once per volume.
 bool AskTheVolume(const std::string& path) {
-    std::wstring wide = WidePath(path);
+    std::wstring wide = rt::WideFromGbk(path);
     wchar_t root[MAX_PATH + 1] = L"";
     if (wide.empty() || !GetVolumePathNameW(wide.c_str(), root, MAX_PATH + 1)) return false;
     static std::mutex lock;
@@ -56,7 +48,7 @@ NamedStreamsQuery volumeKeepsStreams = &AskTheVolume;
 
 InternetMark MarkFromInternet(const std::string& path, const std::string& url) {
     if (!volumeKeepsStreams(path)) return InternetMark::kNotKept;
-    std::wstring file = LongPath(WidePath(path));
+    std::wstring file = LongPath(rt::WideFromGbk(path));
     if (file.empty()) return InternetMark::kFailed;
     HANDLE stream = CreateFileW((file + L":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -5,19 +5,11 @@
 #include <vector>
 
 #include "app/shell/skin_engine_file.h"
+#include "runtime/gbk_text.h"
 
 namespace app {
 
 namespace {
-
-// The path in UTF-16, read as GBK (code page 936, whatever the system's code page).
-std::wstring WidePath(const std::string& path) {
-    int length = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, path.data(), int(path.size()), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(size_t(length), L'\0');
-    MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, path.data(), int(path.size()), wide.data(), length);
-    return wide;
-}
 
 // Open for reading, sharing reading only: the loader may map it, nobody may change it.
 HANDLE OpenForReadingOnly(const std::wstring& path) {
@@ -59,7 +51,7 @@ HeldEngineFile::~HeldEngineFile() {
 }
 
 HeldEngineFile HoldEngineFile(const std::string& path, const uint8_t* engine, size_t length) {
-    std::wstring wide = WidePath(path);
+    std::wstring wide = rt::WideFromGbk(path);
     if (wide.empty()) return {};
     // A file in use may be another instance of the program writing the engine at the same moment, which takes
     // milliseconds: it is tried again a few times before the program does without its skin.
