@@ -46,7 +46,7 @@ foreach(sub IN ITEMS skin tools/ui-driver app/shell)
 endforeach()
 
 # The program. The skin files and the engine library come from pexo_skin_data when the skin is part of the build;
-# without it the program still builds, and attaching the skin fails at start with the runtime's binding error.
+# without it the program still builds, and runs without a skin.
 if(TARGET pexo_skin_data)
     target_link_libraries(pexo_app PUBLIC pexo_skin_data)
     target_compile_definitions(pexo_app PRIVATE PEXO_HAVE_SKIN_DATA=1)

@@ -72,8 +72,9 @@ int32_t ReadBufferSize(bool lengthKnown, int64_t contentLength);
 
 // Addresses the program hands to the shell must be web pages: the shell runs whatever it is given, so a
 // file:, UNC or protocol-handler address from a server (or whoever sits between) would run a program. Only
-// http:// and https:// addresses (any letter case) of printable ASCII (0x21-0x7E) and at most
-// kMaxShellAddressBytes bytes, with something after the "//", pass.
+// http:// and https:// addresses (any letter case) of the characters RFC 3986 allows in an address (letters,
+// digits, "-._~:/?#[]@!$&'()*+,;=" and "%") and at most kMaxShellAddressBytes bytes, with something after the
+// "//", pass.
 constexpr size_t kMaxShellAddressBytes = 2048;
 bool IsWebPageAddress(const char* address);
 

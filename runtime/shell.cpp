@@ -15,6 +15,14 @@ bool StartsWithInAnyCase(const char* text, const char* start) {
     return true;
 }
 
+// The characters an address may hold as it stands (RFC 3986): letters, digits, "-._~", the delimiters
+// ":/?#[]@!$&'()*+,;=", and "%" for everything else. A quote, backslash, "<>^|`{}" or a space never reach the
+// shell: a quote would end the "%1" a browser's command line puts the address in.
+bool IsUrlCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           (c != '\0' && std::strchr("-._~:/?#[]@!$&'()*+,;=%", c));
+}
+
 }  // namespace
 
 bool IsWebPageAddress(const char* address) {
@@ -23,8 +31,7 @@ bool IsWebPageAddress(const char* address) {
     size_t scheme = StartsWithInAnyCase(address, "http://") ? 7 : StartsWithInAnyCase(address, "https://") ? 8 : 0;
     if (scheme == 0 || length <= scheme || length > kMaxShellAddressBytes) return false;
     for (size_t i = 0; i < length; ++i)
-        if (static_cast<unsigned char>(address[i]) < 0x21 || static_cast<unsigned char>(address[i]) > 0x7E)
-            return false;
+        if (!IsUrlCharacter(address[i])) return false;
     return true;
 }
 

@@ -10,12 +10,15 @@ namespace app {
 
 namespace {
 
+// The names Windows opens as devices whatever the folder: CON, PRN, AUX, NUL, COM0-COM9, LPT0-LPT9, the console's
+// CONIN$ and CONOUT$, and CLOCK$, also with an extension and spaces before it ("con .jpg").
 bool IsReservedDeviceName(const std::string& name) {
     std::string stem = name.substr(0, name.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     for (char& c : stem) c = char(std::toupper(static_cast<unsigned char>(c)));
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '0' &&
            stem[3] <= '9';
 }
 
@@ -87,12 +90,19 @@ size_t NameRoom(const Text& folder) {
 }
 
 bool HasActiveExtension(const std::string& name) {
-    static const char* const kActive[] = {"exe",         "com",    "scr", "pif",  "bat",        "cmd",
-                                          "ps1",         "vbs",    "vbe", "js",   "jse",        "wsf",
-                                          "wsh",         "hta",    "msi", "msp",  "cpl",        "dll",
-                                          "sys",         "ocx",    "lnk", "url",  "library-ms", "search-ms",
-                                          "scf",         "inf",    "reg", "jar",  "appref-ms",  "settingcontent-ms",
-                                          "application", "gadget", "msc", "psc1", "website",    "searchconnector-ms"};
+    static const char* const kActive[] = {
+        // programs, installers and libraries
+        "exe", "com", "scr", "pif", "msi", "msp", "cpl", "dll", "sys", "ocx", "xll", "jar", "jnlp", "gadget",
+        "application", "appref-ms", "msix", "msixbundle", "appx", "appxbundle", "appinstaller", "diagcab",
+        // scripts and their hosts
+        "bat", "cmd", "ps1", "psc1", "vbs", "vbe", "js", "jse", "wsf", "wsh", "wsc", "sct", "hta", "py", "pyw",
+        // shell links, settings and scraps the shell acts on when opened
+        "lnk", "url", "website", "scf", "shb", "shs", "inf", "reg", "msc", "rdp", "theme", "themepack", "library-ms",
+        "search-ms", "searchconnector-ms", "settingcontent-ms",
+        // documents that carry script: help files, web pages and archives, drawings, notebooks
+        "chm", "htm", "html", "mht", "mhtml", "svg", "one",
+        // disk images, which open as a drive whose files then escape the mark
+        "iso", "img", "vhd", "vhdx"};
     size_t dot = name.rfind('.');
     if (dot == std::string::npos) return false;
     std::string ext = name.substr(dot + 1);
@@ -102,14 +112,22 @@ bool HasActiveExtension(const std::string& name) {
     return false;
 }
 
+bool IsActiveName(const std::string& name) {
+    if (HasActiveExtension(name)) return true;
+    std::string lower = name;
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return lower == "desktop.ini";  // the shell reads it as the folder's own settings
+}
+
 Text FittingName(const Text& base, int32_t dup, size_t room) {
     Text full = NumberedName(base, dup);
     if (full.str().size() <= room) return full;
     size_t number = dup == 0 ? 0 : 2 + std::to_string(dup).size();
     if (room < number + 3) return Text::Copy("");
-    // A cut can end right after an active extension ("a.exeZZZ" -> "a.exe"): then one byte less, and the "_".
+    // A cut can end right after an active extension ("a.exeZZZ" -> "a.exe") or make an active whole name
+    // ("desktop.iniZZZ" -> "desktop.ini"): then one byte less, and the "_".
     std::string cut = Shortened(base.str(), room - number);
-    if (HasActiveExtension(cut)) cut = Shortened(base.str(), room - number - 1) + "_";
+    if (IsActiveName(cut)) cut = Shortened(base.str(), room - number - 1) + "_";
     return NumberedName(Text::Copy(cut), dup);
 }
 
@@ -121,7 +139,7 @@ Text PictureBaseName(const Text& url) {
     Text base = slash == -1 ? cut : RightText(cut, TextLength(cut) - slash);
     std::string name = MakeSafe(base.c_str());
     // A server must not choose a file type that Windows runs or the shell acts on when the user opens the folder.
-    if (HasActiveExtension(name)) name += "_";
+    if (IsActiveName(name)) name += "_";
     return Text::Copy(name);
 }
 

@@ -8,15 +8,18 @@ namespace app {
 
 // The address's last path component with its query and fragment cut, made safe: \ / : * ? " < > | and control
 // bytes become "_", trailing dots and spaces are trimmed, a reserved device name (CON, PRN, AUX, NUL,
-// COM1-COM9, LPT1-LPT9, with or without an extension) gets a leading "_", an empty name becomes "picture".
+// COM0-COM9, LPT0-LPT9, CONIN$, CONOUT$, CLOCK$, with or without an extension) gets a leading "_", an empty
+// name becomes "picture".
 // Double-byte GBK characters stay whole (a trail byte 0x5C is not a backslash); a lead byte not followed by a
 // valid trail byte (0x40-0xFE but 0x7F) is no character and becomes "_".
-// A name whose extension Windows would run or the shell acts on (exe, scr, lnk, url, library-ms, ... in any
-// letter case) gets "_" appended: x.scr -> x.scr_, photo.jpg.lnk -> photo.jpg.lnk_.
+// A name whose extension Windows would run or the shell acts on (exe, scr, lnk, url, library-ms, html, iso, ...
+// in any letter case), and the name desktop.ini, get "_" appended: x.scr -> x.scr_, photo.jpg.lnk -> photo.jpg.lnk_.
 Text PictureBaseName(const Text& url);
 
 // True when the name's last extension is one that Windows runs or the shell acts on.
 bool HasActiveExtension(const std::string& name);
+// True for such a name and for desktop.ini (any letter case), which the shell reads as its folder's settings.
+bool IsActiveName(const std::string& name);
 
 // The dup-th candidate for base: base itself for 0; else "(dup)" before the first ".", or at the end when
 // there is no ".": a.jpg -> a(1).jpg, a.b.jpg -> a(1).b.jpg, img -> img(1).

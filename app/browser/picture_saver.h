@@ -22,4 +22,9 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits
 // Names tried by the free-name search so far in this process: the cost of finding free names.
 uint64_t FreeNamesTried();
 
+// The free-name search's exclusive create of a picture's file (a HANDLE, INVALID_HANDLE_VALUE and the last
+// error on failure). Tests put another in its place to give the answers Windows gives and Wine does not.
+using ExclusiveCreate = void* (*)(const char* path);
+extern ExclusiveCreate createExclusively;
+
 }  // namespace app

@@ -70,18 +70,27 @@ struct Reservation {
     int32_t dup = 0;
 };
 
+HANDLE CreateExclusively(const char* path) {
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// Names refused (access denied, sharing violation) that one search passes over before it takes the folder to
+// refuse every file: far more than the downloads of a few instances under way at once.
+constexpr int32_t kMaxRefusedNames = 64;
+
 // Creates the first free numbered name exclusively, shortened to fit the folder.
 Reservation ReserveFreeName(const Text& folder, const Text& base) {
     size_t room = NameRoom(folder);
     std::string key = folder.str() + '|' + base.str();
     CharLowerBuffA(key.data(), DWORD(key.size()));
+    int32_t refused = 0;
     for (int32_t dup = nameNumbers.Next(key); dup < 100000; ++dup) {
         Text name = FittingName(base, dup, room);
         if (name.empty()) return {};
         std::string candidate = std::string(folder.c_str()) + name.c_str();
         ++namesTried;
-        HANDLE h = CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = createExclusively(candidate.c_str());
         if (h != INVALID_HANDLE_VALUE) {
             if (!DeleteOnClose(h, true)) {
                 CloseHandle(h);
@@ -91,9 +100,14 @@ Reservation ReserveFreeName(const Text& folder, const Text& base) {
             nameNumbers.HandedOut(key, dup);
             return {h, candidate, key, dup};
         }
-        // Taken by a file or a directory: try the next number. Any other failure ends the search.
+        // Taken by a file or a directory: try the next number. Windows refuses a name whose file is being deleted
+        // (another instance's picture under way, or one whose move aside failed) with access denied or a sharing
+        // violation, and no longer shows it as existing: that name is taken too. Any other failure ends the search.
         DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && !Exists(candidate)) return {};
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && ++refused <= kMaxRefusedNames)
+            continue;
+        if (!Exists(candidate)) return {};
     }
     return {};
 }
@@ -106,6 +120,8 @@ bool IsWebAddress(const Text& url) {
 }
 
 }  // namespace
+
+ExclusiveCreate createExclusively = &CreateExclusively;
 
 uint64_t FreeNamesTried() { return namesTried; }
 
@@ -121,9 +137,11 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits
     }
     bool complete = download.complete && download.status >= 200 && download.status < 300;
     // The mark goes on while the file is still open to this download alone, so nobody opens it without the mark.
+    // A picture its volume could mark and did not is not saved: it goes when it is closed, as a failed one does.
     bool kept = complete && DeleteOnClose(reservation.file, false);
-    if (kept) MarkFromInternet(reservation.path, url.c_str());
-    if (CloseHandle(reservation.file) && kept) {
+    bool marked = kept && MarkFromInternet(reservation.path, url.c_str()) != InternetMark::kFailed;
+    if (kept && !marked && DeleteOnClose(reservation.file, true)) kept = false;
+    if (CloseHandle(reservation.file) && marked) {
         outcome.saved = true;
         outcome.path = Text::Copy(reservation.path);
         return outcome;

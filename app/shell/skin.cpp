@@ -1,6 +1,9 @@
 // The skin engine through its two declared DLL commands; the skin files and the engine library are embedded
-// byte sets (without them nothing is written, and binding the engine then fails with the runtime's error).
+// byte sets. The engine is loaded only from a file holding the embedded library's bytes; without the embedded
+// library, or when no such file can be put beside the program, the program runs without a skin.
 #include "app/shell/skin.h"
+
+#include "app/shell/skin_engine_file.h"
 
 #include "runtime/call.h"
 #include "runtime/dll_commands.h"
@@ -38,6 +41,15 @@ const void* EngineFile() {
 #endif
 }
 
+// The engine library beside the program, made the program's own and held while the engine is loaded from it.
+HeldEngineFile HoldSkinEngineFile() {
+    rt::Text directory = rt::TextResult(rt::CallKernel(rt::kGetRunDirectory));
+    const void* engine = EngineFile();
+    if (!engine) return {};
+    return HoldEngineFile(directory.str() + "\\SkinH_EL.dll", rt::BytesDataOf(engine),
+                          size_t(rt::BytesLengthOf(engine)));
+}
+
 }  // namespace
 
 void RegisterSkinConstants() {
@@ -46,18 +58,9 @@ void RegisterSkinConstants() {
 #endif
 }
 
-void EnsureSkinEngineFile() {
-    rt::Text directory = rt::TextResult(rt::CallKernel(rt::kGetRunDirectory));
-    rt::Text path = rt::Text::Copy(directory.str() + "\\SkinH_EL.dll");
-    if (rt::CallKernel(rt::kFileExists, path).low != 0) return;
-    const void* engine = EngineFile();
-    if (!engine) return;  // nothing to write: the engine must come from elsewhere
-    rt::CallKernel(rt::kWriteFileBytes, path, rt::Value::Pointer(rt::kTagBytes, engine));
-    rt::CallKernel(rt::kSetFileAttrs, path, int32_t(2));
-}
-
 void LoadSkin(int32_t index) {
-    EnsureSkinEngineFile();
+    HeldEngineFile engine = HoldSkinEngineFile();
+    if (!engine.held()) return;  // no engine of the program's own: it runs without a skin
     const void* chosen = SkinFile(index);
     rt::Bytes copy = rt::Bytes::Copy(rt::BytesDataOf(chosen), size_t(rt::BytesLengthOf(chosen)));
     int32_t length = rt::CallKernel(rt::kBytesLength, copy).AsInt();
@@ -66,7 +69,8 @@ void LoadSkin(int32_t index) {
 }
 
 void EnableSkinAero() {
-    EnsureSkinEngineFile();
+    HeldEngineFile engine = HoldSkinEngineFile();
+    if (!engine.held()) return;
     auto setAero = reinterpret_cast<SkinSetAeroFn>(rt::Helpers().callDllCommand(kSkinSetAero));
     setAero(1);
 }

@@ -17,9 +17,10 @@ bool IsReservedDeviceName(const std::string& name) {
     std::string stem = name.substr(0, name.find('.'));
     stem.erase(stem.find_last_not_of(' ') + 1);
     for (char& c : stem) c = char(std::toupper(uint8_t(c)));
-    static const char* const kDevices[] = {"CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4",
-                                           "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3",
-                                           "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    static const char* const kDevices[] = {"CON",  "PRN",  "AUX",  "NUL",    "COM0",    "COM1",  "COM2",
+                                           "COM3", "COM4", "COM5", "COM6",   "COM7",    "COM8",  "COM9",
+                                           "LPT0", "LPT1", "LPT2", "LPT3",   "LPT4",    "LPT5",  "LPT6",
+                                           "LPT7", "LPT8", "LPT9", "CONIN$", "CONOUT$", "CLOCK$"};
     return std::any_of(std::begin(kDevices), std::end(kDevices), [&](const char* d) { return stem == d; });
 }
 
@@ -72,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string mark = "(" + std::to_string(first) + ")";
         FUZZ_CHECK(a.size() == base.size() + mark.size() && a.find(mark) != std::string::npos) << Quote(a);
     }
-    FUZZ_CHECK(!app::HasActiveExtension(base.str())) << Quote(base.str());
+    FUZZ_CHECK(!app::IsActiveName(base.str())) << Quote(base.str());
 
     // In a folder with room bytes left: a safe name that fits, still of no active type, or none at all.
     const size_t room = tape.ConsumeIntegralInRange<size_t>(0, 300);
@@ -82,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unsafe = UnsafeBecause(fitting);
         FUZZ_CHECK(!unsafe) << "fitting name " << Quote(fitting) << " has " << unsafe;
         FUZZ_CHECK(fitting.size() <= room) << Quote(fitting) << " in " << room;
-        FUZZ_CHECK(!app::HasActiveExtension(fitting)) << Quote(fitting);
+        FUZZ_CHECK(!app::IsActiveName(fitting)) << Quote(fitting);
         FUZZ_CHECK(dup == 0 || fitting.find("(" + std::to_string(dup) + ")") != std::string::npos) << Quote(fitting);
     } else {
         FUZZ_CHECK(room < 16) << "no name for " << Quote(base.str()) << " in " << room;

@@ -1,6 +1,7 @@
 // Names of downloaded pictures: base names from addresses, safe names, numbered names and the folder rule.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -41,6 +42,33 @@ TEST(PictureBaseNames, ActiveExtensionsGetAnUnderscore) {
     EXPECT_EQ(Base("http://h/x.exe.jpg"), "x.exe.jpg");
     EXPECT_EQ(Base("http://h/exe"), "exe");
     EXPECT_EQ(Numbered("x.scr_", 1), "x(1).scr_");
+}
+
+// Types that run, install, mount or carry script when opened from the folder, and the folder's settings file.
+TEST(PictureBaseNames, TypesThatRunOrActWhenOpenedGetAnUnderscore) {
+    for (const char* ext : {"chm",   "hta",          "wsc",  "sct",   "shb",       "shs", "xll",  "diagcab", "mht",
+                            "mhtml", "htm",          "html", "svg",   "iso",       "img", "vhd",  "vhdx",    "msix",
+                            "appx",  "appinstaller", "rdp",  "theme", "themepack", "one", "jnlp", "py",      "pyw"}) {
+        EXPECT_EQ(Base((std::string("http://h/a.") + ext).c_str()), std::string("a.") + ext + "_");
+        std::string upper = ext;
+        for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(Base(("http://h/b." + upper + "?x").c_str()), "b." + upper + "_");
+    }
+    EXPECT_EQ(Base("http://h/desktop.ini"), "desktop.ini_");
+    EXPECT_EQ(Base("http://h/Desktop.INI. "), "Desktop.INI_");
+    // Only the whole name: another .ini file, or desktop.ini as a part of a name, stays as it is.
+    EXPECT_EQ(Base("http://h/setup.ini"), "setup.ini");
+    EXPECT_EQ(Base("http://h/mydesktop.ini"), "mydesktop.ini");
+    EXPECT_EQ(Base("http://h/desktop.ini.jpg"), "desktop.ini.jpg");
+    EXPECT_EQ(Base("http://h/a.svgz"), "a.svgz");
+}
+
+TEST(PictureBaseNames, EveryDeviceNameGetsALeadingUnderscore) {
+    for (const char* device : {"COM0", "lpt0", "CONIN$", "conout$", "CLOCK$", "Clock$.jpg", "CONIN$ .png",
+                               "conout$.a.b", "LPT0.gif", "com9.jpg"})
+        EXPECT_EQ(Base((std::string("http://h/") + device).c_str()), std::string("_") + device) << device;
+    for (const char* plain : {"CONIN", "CONOUT", "CLOCK", "COM00", "LPTX.jpg", "CONIN$X.jpg", "xCLOCK$"})
+        EXPECT_EQ(Base((std::string("http://h/") + plain).c_str()), plain);
 }
 
 TEST(PictureBaseNames, GbkCharactersStayWhole) {
@@ -111,6 +139,24 @@ TEST(FittingNames, CutsNeverSplitACharacterNorLeaveADotOrADevice) {
     EXPECT_EQ(Fitting("a.exe" + std::string(40, 'Z'), 0, 5), "a.ex_");
     // No room for a name with its number: nothing is offered.
     EXPECT_EQ(Fitting("abc.jpg", 100, 5), "");
+}
+
+// A name cut to fit must not become what the whole name was kept from being.
+TEST(FittingNames, CutsNeverExposeATypeThatActsOrADevice) {
+    EXPECT_EQ(Fitting("a.html" + std::string(40, 'Z'), 0, 6), "a.htm_");
+    EXPECT_EQ(Fitting("a.vhdx" + std::string(40, 'Z'), 0, 5), "a.vh_");
+    EXPECT_EQ(Fitting("desktop.ini" + std::string(40, 'Z'), 0, 11), "desktop.in_");
+    EXPECT_EQ(Fitting("CONIN$ and more.jpg", 0, 10), "_CONIN.jpg");
+    EXPECT_EQ(Fitting("clock$ xxxxxxxx.png", 2, 13), "_clock(2).png");
+    EXPECT_EQ(Fitting("com0" + std::string(30, ' ') + "z", 0, 6), "_com0");
+    for (size_t room = 3; room < 60; ++room) {
+        for (const std::string& base : {"x.html" + std::string(60, 'l'), "desktop.ini" + std::string(60, 'i'),
+                                        "lpt0 " + std::string(60, 'p') + ".jpg"}) {
+            // A safe name of no active type and no device is its own base name.
+            std::string name = Fitting(base, 0, room);
+            EXPECT_EQ(Base(("http://h/" + name).c_str()), name) << room;
+        }
+    }
 }
 
 TEST(SaveFolder, RoomForNames) {

@@ -109,6 +109,25 @@ TEST(WebPageAddresses, OnlyHttpAndHttpsOfPrintableAsciiReachTheShell) {
     EXPECT_FALSE(IsWebPageAddress((longest + "x").c_str()));
 }
 
+// A browser's command line holds the address as "%1": a quote in it would end the argument and pass the rest as
+// switches of the browser's own, so only the characters an address may hold as it stands reach the shell.
+TEST(WebPageAddresses, OnlyCharactersAnAddressMayHoldReachTheShell) {
+    EXPECT_TRUE(IsWebPageAddress("http://user:pw@[::1]:8080/a-b._~/c;p=1,2?q=a+b&r=$x*(y)'!#frag"));
+    EXPECT_TRUE(IsWebPageAddress("https://h/%E4%BD%A0%22%5C"));
+    for (const char* refused : std::initializer_list<const char*>{
+             "http://h/a\" --url-quote",
+             "http://h/\" --renderer-cmd-prefix=calc \"",
+             "http://h\\share\\x",
+             "http://h/<script>",
+             "http://h/a>b",
+             "http://h/a^b",
+             "http://h/a|calc",
+             "http://h/a`b",
+             "http://h/{a}",
+         })
+        EXPECT_FALSE(IsWebPageAddress(refused)) << refused;
+}
+
 TEST(ShortcutFileName, AddsLnkOnlyWhenTheFileHasNoExtension) {
     EXPECT_EQ(ShortcutFileName("C:\\Desk\\Pexo"), "C:\\Desk\\Pexo.lnk");
     EXPECT_EQ(ShortcutFileName("C:\\Desk\\Pexo.lnk"), "C:\\Desk\\Pexo.lnk");

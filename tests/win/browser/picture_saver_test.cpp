@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <atomic>
 #include <fstream>
 #include <memory>
@@ -146,13 +147,96 @@ TEST_F(PictureSaving, TheInternetMarkGoesIntoAStreamOrNowhere) {
     if (flags & FILE_NAMED_STREAMS) {
         EXPECT_EQ(Read("x.jpg:Zone.Identifier"), ZoneIdentifierText(url));
     } else {
-        EXPECT_FALSE(MarkFromInternet(folder_ + "x.jpg", url));
+        EXPECT_EQ(MarkFromInternet(folder_ + "x.jpg", url), InternetMark::kNotKept);
     }
     EXPECT_EQ(Files(), std::set<std::string>{"x.jpg"});
     EXPECT_EQ(Read("x.jpg"), "JPEG bytes of /pic/x.jpg");
 }
 
 // The platform keeps a copy of every downloaded file in its URL cache; a download of thousands of pictures
+// A GBK path in its long form, which the file calls take past MAX_PATH.
+std::wstring LongForm(const std::string& path) {
+    wchar_t wide[1024] = L"";
+    int length = MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, path.c_str(), -1, wide, 1024);
+    return length > 0 ? L"\\\\?\\" + std::wstring(wide) : std::wstring();
+}
+
+std::string ReadLong(const std::string& path) {
+    HANDLE file =
+        CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "(cannot open)";
+    std::string bytes(4096, '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+// Saving onto a volume that keeps named streams. Wine's volumes keep none and take "name:Zone.Identifier" for a
+// name of its own, so their answer is replaced and the mark read back under that name; on Windows it is the
+// picture's stream.
+class PictureSavingWithStreams : public PictureSaving {
+protected:
+    void SetUp() override {
+        PictureSaving::SetUp();
+        volumeKeepsStreams = [](const std::string&) { return true; };
+    }
+    void TearDown() override {
+        volumeKeepsStreams = asked_;
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((LongForm(folder_) + L"*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring path = LongForm(folder_) + entry.cFileName;
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileW(path.c_str());
+                else if (entry.cFileName[0] != L'.')
+                    RemoveDirectoryW(path.c_str());
+            } while (FindNextFileW(search, &entry));
+            FindClose(search);
+        }
+        PictureSaving::TearDown();
+    }
+    const NamedStreamsQuery asked_ = volumeKeepsStreams;
+};
+
+// A name cut to fill the whole path (259 bytes) leaves the stream's name past MAX_PATH: the mark is written all
+// the same, through the path's long form, GBK names included.
+TEST_F(PictureSavingWithStreams, PicturesWhoseNamesFillThePathTakeTheMark) {
+    HttpTestServer server(&Pictures);
+    // Wine keeps a name as UTF-8 within Linux's 255 bytes (three a character here, the stream a name of its own).
+    std::string chinese;
+    for (int i = 0; i < 15; ++i) chinese += "风景";
+    for (const std::string& name :
+         {std::string(300, 'L') + ".jpg", chinese + std::string(300, 'L') + ".jpg", std::string("x.jpg")}) {
+        std::string url = server.Url("/pic/" + name);
+        SaveOutcome s = Save(url);
+        ASSERT_TRUE(s.saved) << name;
+        if (name.size() > 255) {
+            EXPECT_GE(s.path.str().size(), 258u) << "cut to fill the path";
+        }
+        EXPECT_EQ(ReadLong(s.path.str() + ":Zone.Identifier"), ZoneIdentifierText(url)) << s.path.str();
+        EXPECT_EQ(ReadLong(s.path.str()), "JPEG bytes of /pic/" + name);
+    }
+}
+
+// Where the volume keeps the mark, a picture that cannot take it is not saved and leaves nothing, and its name is
+// free for the next one. Here a directory holds the stream's name (Wine's volumes allow it; Windows' do not).
+TEST_F(PictureSavingWithStreams, APictureThatCannotTakeTheMarkIsNotSaved) {
+    HttpTestServer server(&Pictures);
+    std::wstring stream = LongForm(folder_ + "x.jpg:Zone.Identifier");
+    if (!CreateDirectoryW(stream.c_str(), nullptr)) GTEST_SKIP() << "the volume keeps real streams";
+    std::string url = server.Url("/pic/x.jpg");
+    EXPECT_FALSE(Save(url).saved);
+    EXPECT_EQ(Files(), std::set<std::string>{});
+    ASSERT_TRUE(RemoveDirectoryW(stream.c_str()));
+    SaveOutcome again = Save(url);
+    ASSERT_TRUE(again.saved);
+    EXPECT_EQ(again.path.str(), folder_ + "x.jpg");
+    EXPECT_EQ(ReadLong(folder_ + "x.jpg:Zone.Identifier"), ZoneIdentifierText(url));
+}
+
 // would double their disk use and, under Wine, slow every later request that consults the cache.
 TEST_F(PictureSaving, NoCopyStaysInTheUrlCache) {
     HttpTestServer server(&Pictures);
@@ -322,6 +406,55 @@ TEST_F(PictureSaving, ExistingFilesAndDirectoriesKeepTheirNames) {
     SaveOutcome x = Save(server.Url("/pic/x.jpg"));
     ASSERT_TRUE(x.saved);
     EXPECT_EQ(x.path.str(), folder_ + "x(1).jpg");
+}
+
+// A name another program holds open without sharing (as another instance holds the picture it downloads) is
+// taken: the picture gets the next number and the held file stays as it is.
+TEST_F(PictureSaving, ANameHeldOpenWithoutSharingIsPassedOver) {
+    HttpTestServer server(&Pictures);
+    HANDLE held = CreateFileA((folder_ + "held.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    SaveOutcome s = Save(server.Url("/pic/held.jpg"));
+    CloseHandle(held);
+    ASSERT_TRUE(s.saved);
+    EXPECT_EQ(s.path.str(), folder_ + "held(1).jpg");
+    EXPECT_EQ(Read("held.jpg"), "");
+}
+
+// Windows refuses a name whose file is being deleted (another instance's reserved picture, delete-pending from its
+// creation) with access denied, or a sharing violation, and no longer shows it as existing; Wine answers "exists".
+// The create answers here as Windows does: such names are passed over, and a folder refusing every name ends the
+// search after a bounded number of tries.
+ExclusiveCreate realCreate = nullptr;
+
+void* CreateAsWindowsWouldForPendingNames(const char* path) {
+    std::string name = std::strrchr(path, '\\') + 1;
+    if (name == "pending.jpg" || name.compare(0, 7, "refused") == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (name == "pending(1).jpg") {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+    }
+    return realCreate(path);
+}
+
+TEST_F(PictureSaving, NamesRefusedWhileTheirFilesAreDeletedArePassedOver) {
+    HttpTestServer server(&Pictures);
+    realCreate = createExclusively;
+    createExclusively = &CreateAsWindowsWouldForPendingNames;
+    SaveOutcome pending = Save(server.Url("/pic/pending.jpg"));
+    uint64_t before = FreeNamesTried();
+    SaveOutcome refused = Save(server.Url("/pic/refused.jpg"));
+    uint64_t tried = FreeNamesTried() - before;
+    createExclusively = realCreate;
+    ASSERT_TRUE(pending.saved);
+    EXPECT_EQ(pending.path.str(), folder_ + "pending(2).jpg");
+    EXPECT_EQ(Read("pending(2).jpg"), "JPEG bytes of /pic/pending.jpg");
+    EXPECT_FALSE(refused.saved);
+    EXPECT_LE(tried, 100u);
+    EXPECT_EQ(Files(), std::set<std::string>{"pending(2).jpg"});
 }
 
 TEST_F(PictureSaving, UnsafeNamesAreMadeSafe) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -15,8 +16,10 @@
 #include "runtime/errors.h"
 #include "runtime/frame.h"
 #include "runtime/memory.h"
+#include "skin/embedded_skins.h"
 #include "tests/win/child_process.h"
 #include "tests/win/shell/program_copy.h"
+#include "tests/win/support/files.h"
 #include "tests/win/ui/ui_test_form.h"
 
 namespace app {
@@ -63,6 +66,7 @@ CHILD_SCENARIO("startup-no-network") {
         std::string engine = std::string(self).substr(0, std::string(self).rfind('\\')) + "\\SkinH_EL.dll";
         DWORD attributes = GetFileAttributesA(engine.c_str());
         Say("engine-hidden=" + std::to_string(attributes != INVALID_FILE_ATTRIBUTES && (attributes & 2)));
+        Say("engine-loaded=" + std::to_string(GetModuleHandleA("SkinH_EL.dll") != nullptr));
         PostMessageA(main, WM_CLOSE, 0, 0);
     });
     watcher.detach();
@@ -106,25 +110,44 @@ TEST_F(StartUp, WithoutNetworkTheServerVersionIsEmptyAndClosingEndsWithExitCodeZ
     EXPECT_EQ(r.exitCode, 0u);
 }
 
-TEST_F(StartUp, AnEngineFileAlreadyThereIsNeitherExaminedNorReplaced) {
+// The program's own engine, as it writes it out.
+std::string EmbeddedEngine() {
+    const void* engine = skin::EngineByteSet();
+    return std::string(reinterpret_cast<const char*>(rt::BytesDataOf(engine)), size_t(rt::BytesLengthOf(engine)));
+}
+
+// A file of the engine's name beside the program (a download into a shared folder, say) is loaded only when it
+// holds the program's own engine: any other bytes are written over, read-only and hidden files too.
+TEST_F(StartUp, AnEngineFileHoldingOtherBytesIsWrittenAnew) {
     std::string engine = directory + "\\SkinH_EL.dll";
-    FILE* f = std::fopen(engine.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("not a library", f);
-    std::fclose(f);
+    { std::ofstream(engine, std::ios::binary) << "not a library"; }
+    ASSERT_TRUE(SetFileAttributesA(engine.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     rt::ChildResult r = Run("startup-no-network", false);
     if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
-    EXPECT_NE(r.output.find("fatal:无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachRes”"),
-              std::string::npos)
-        << r.output;
-    EXPECT_EQ(r.output.find("server="), std::string::npos) << "the window is never shown";
-    EXPECT_EQ(r.exitCode, DWORD(-1));
-    char content[32] = {};
-    f = std::fopen(engine.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::fread(content, 1, sizeof content - 1, f);
-    std::fclose(f);
-    EXPECT_STREQ(content, "not a library");
+    EXPECT_NE(r.output.find("server=[]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("engine-loaded=1"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("engine-hidden=1"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("fatal:"), std::string::npos) << r.output;
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_TRUE(testing_support::ReadWhole(engine) == EmbeddedEngine()) << "the engine file holds other bytes";
+}
+
+// When the file cannot be written over (another program holds it open), it is not loaded either: the program
+// starts and runs without a skin.
+TEST_F(StartUp, AnEngineFileThatCannotBeWrittenOverIsNotLoaded) {
+    std::string engine = directory + "\\SkinH_EL.dll";
+    HANDLE held = CreateFileA(engine.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(held, "not a library", 13, &written, nullptr));
+    rt::ChildResult r = Run("startup-no-network", false);
+    CloseHandle(held);
+    if (!MissingCommand(r).empty()) GTEST_SKIP() << "not built on this branch: " << MissingCommand(r);
+    EXPECT_NE(r.output.find("server=[]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("engine-loaded=0"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("fatal:"), std::string::npos) << r.output;
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(testing_support::ReadWhole(engine), "not a library");
 }
 
 TEST_F(StartUp, CloseGuardRefusesWhileBusyWithItsMessage) {
