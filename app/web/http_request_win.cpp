@@ -144,6 +144,7 @@ bool PerformRequest(int32_t stream) {
         host = UrlHost(url, false);
         // The caller's credentials go to the host it named, never to one a redirect leads to.
         bool ownHost = UrlHost(url, true).str() == firstHost.str();
+        request.reset(nullptr);  // a request goes before its connection
         connection.reset(rt::dll::InternetConnectA(
             internet.h, host.c_str(), INTERNET_PORT(UrlPort(url)),
             !ownHost || IsBlank(userName) ? nullptr : userName.c_str(),
