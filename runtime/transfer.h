@@ -74,6 +74,8 @@ bool TransferToMemory(const std::string& address, WireProfile profile, CookieSou
 // Transfers given up whose threads still run, and the most the program lets run before it refuses new ones.
 constexpr int kMaxAbandonedTransfers = 16;
 int AbandonedTransfers();
+// For a client of its own (HttpRequest's worker) to count a request it gave up (+1) and its thread's end (-1).
+void CountAbandonedTransfer(int change);
 
 // Starts a stage: from now on the snapshot's cookies are looked up afresh, once per scheme, host, port and folder.
 void StartCookieSnapshot();

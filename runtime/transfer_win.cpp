@@ -377,6 +377,8 @@ void PrepareTransfers() {
 
 int AbandonedTransfers() { return abandoned.load(); }
 
+void CountAbandonedTransfer(int change) { abandoned += change; }
+
 void StartCookieSnapshot() {
     std::lock_guard<std::mutex> hold(snapshotLock);
     snapshot.clear();

@@ -24,20 +24,35 @@ constexpr const char kKey[] = "Vexlorn";
 constexpr const char kStatusOk[] = "Vexlorn_OK";
 constexpr DWORD kWaitTimeout = 258;
 
-// Holders of each hand-over stream: the caller and the worker. The last to let go closes the stream.
+// Holders of each hand-over stream: the caller and the worker. The last to let go closes the stream. A worker
+// whose caller gave up on it counts among the runtime's abandoned transfers until it ends.
+struct StreamHolders {
+    int holders = 0;
+    bool abandoned = false;
+};
 std::mutex streamsLock;
-std::map<int32_t, int> streamHolders;
+std::map<int32_t, StreamHolders> streamHolders;
 
 void HoldStream(int32_t stream, int holders) {
     std::lock_guard<std::mutex> guard(streamsLock);
-    streamHolders[stream] = holders;
+    streamHolders[stream] = {holders, false};
+}
+
+// The caller's release after a time-out, while the worker still holds the stream.
+void AbandonStream(int32_t stream) {
+    std::lock_guard<std::mutex> guard(streamsLock);
+    auto it = streamHolders.find(stream);
+    if (it == streamHolders.end() || it->second.holders < 2) return;
+    it->second.abandoned = true;
+    rt::CountAbandonedTransfer(+1);
 }
 
 void ReleaseStream(int32_t stream) {
     {
         std::lock_guard<std::mutex> guard(streamsLock);
         auto it = streamHolders.find(stream);
-        if (it == streamHolders.end() || --it->second > 0) return;
+        if (it == streamHolders.end() || --it->second.holders > 0) return;
+        if (it->second.abandoned) rt::CountAbandonedTransfer(-1);
         streamHolders.erase(it);
     }
     CloseFile(stream);
@@ -215,10 +230,13 @@ DWORD WINAPI HttpRequestWorker(LPVOID parameter) {
 }  // namespace
 
 Bytes HttpRequest(const Text& url, const HttpRequestOptions& o) {
+    if (o.responseHeaders) *o.responseHeaders = Text();
+    // Too many requests given up live on (a server holding each one with a head that never ends): fail at once
+    // rather than start one more thread for it to hold.
+    if (rt::AbandonedTransfers() >= rt::kMaxAbandonedTransfers) return Bytes();
     int32_t stream = OpenMemoryFile();
     WriteData(stream, kKey, url, o.method, o.proxy, o.userName, o.password, o.headers, o.postData);
     int32_t timeout = o.timeoutSeconds == 0 ? 90 : o.timeoutSeconds;
-    if (o.responseHeaders) *o.responseHeaders = Text();
 
     HoldStream(stream, 2);
     DWORD threadId = 0;
@@ -253,6 +271,7 @@ Bytes HttpRequest(const Text& url, const HttpRequestOptions& o) {
         if (o.responseHeaders) *o.responseHeaders = headers;
     }
     // After a time-out the worker still holds the stream; it closes it when it ends.
+    if (result != WAIT_OBJECT_0) AbandonStream(stream);
     ReleaseStream(stream);
     return body;
 }

@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "app/web/fetch_limits.h"
 #include "app/web/http_request.h"
+#include "runtime/transfer.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace app {
@@ -174,6 +176,30 @@ TEST(HttpRequestTimeOut, SilentServerGivesEmptyWithinTheTimeOutAndTheAbandonedWo
     EXPECT_LT(seconds, 6.0);
     // Later requests work normally while the abandoned one still waits.
     EXPECT_EQ(Str(HttpRequest(T(server.Url("/after")))), "fine");
+}
+
+// A worker given up counts among the abandoned transfers while its server holds it, and no longer once the
+// connection is gone; while too many are abandoned, a request fails at once without reaching the server.
+TEST(HttpRequestTimeOut, AbandonedWorkersAreCountedAndCapped) {
+    for (int i = 0; i < 300 && rt::AbandonedTransfers() > 0; ++i) Sleep(100);  // earlier tests' servers are gone
+    ASSERT_EQ(rt::AbandonedTransfers(), 0);
+    auto server = std::make_unique<HttpTestServer>([](const ReceivedRequest& r) {
+        Reply reply;
+        reply.neverAnswer = r.requestLine.find("/silent") != std::string::npos;
+        reply.body = "fine";
+        return reply;
+    });
+    HttpRequestOptions o;
+    o.timeoutSeconds = 1;
+    EXPECT_TRUE(HttpRequest(T(server->Url("/silent")), o).empty());
+    EXPECT_EQ(rt::AbandonedTransfers(), 1);
+    rt::CountAbandonedTransfer(rt::kMaxAbandonedTransfers - 1);  // as if fifteen more were held
+    EXPECT_TRUE(HttpRequest(T(server->Url("/refused"))).empty());
+    EXPECT_EQ(server->Requests().size(), 1u);
+    rt::CountAbandonedTransfer(-(rt::kMaxAbandonedTransfers - 1));
+    server.reset();
+    for (int i = 0; i < 300 && rt::AbandonedTransfers() > 0; ++i) Sleep(100);
+    EXPECT_EQ(rt::AbandonedTransfers(), 0);
 }
 
 TEST(HttpRequestTimeOut, MessagesDuringTheWaitDoNotExtendIt) {
