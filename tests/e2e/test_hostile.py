@@ -7,7 +7,7 @@ import subprocess
 import sys
 import time
 
-from harness import Session, check, private_mib, q, run_tests
+from harness import Session, check, open_fds, private_mib, q, run_tests
 from test_download import digests, download, folder, pictures_of
 from test_faults import (Overrides, begin_listing, free_port, index_page, list_album_responsively, new_user,
                          responsive_until, thumbnails_requested, wait_for_request)
@@ -146,10 +146,64 @@ def redirects_and_a_redirect_loop(artefacts):
         shutil.rmtree(target, ignore_errors=True)
 
 
+def threads_of(pid):
+    return len(os.listdir("/proc/%d/task" % pid))
+
+
+def page_loops_endless_heads_and_huge_trickles(artefacts):
+    """旅行's second index page redirects to itself without end; 四行's only index page sends header lines without
+    end (a line every half second, never silent); 旅行's first picture announces 256 MiB and then trickles a byte
+    a second. The loop is given up after five hops and the other pages' pictures are listed, the endless head at
+    the page's time-out with the window answering meanwhile, the trickle at its base time instead of the hours its
+    announced length would buy. Threads and open files come back to their level, but for the two connections the
+    service still holds."""
+    s = Session("--fault", "redirect:302=*/demo/album/1005/index/1", "--fault", "endless-head:500=/demo/album/1004/index/0",
+                "--fault", "trickle-sized:1000=/pic/1005/IMG_0001.jpg", artefacts=artefacts)
+    warm, target = folder(), folder()
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album_responsively(s, "三行(15)", "/demo/album/1003")
+        download(d, DOWNLOAD_ALL, warm, "已成功下载15张图片。")
+        pid = s.program.unix_pid()
+        threads, fds = threads_of(pid), open_fds(pid)
+
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        log = s.service.requests()
+        hops = log.count("/demo/album/1005/index/1 ")
+        check(hops == 6, "the looping page was asked for %d times, not the first time and five redirects" % hops)
+        listed = len(thumbnails_requested(s, 1005))
+        check(listed == 50 - 24, "the other pages' %d pictures listed, not %d" % (50 - 24, listed))
+
+        started = time.time()
+        list_album_responsively(s, "四行(16)", "/demo/album/1004", 200000)
+        seconds = time.time() - started
+        print("the endless head was given up after %.0f s" % seconds)
+        check(not thumbnails_requested(s, 1004), "a page whose head never ends lists nothing")
+
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        started = time.time()
+        download(d, DOWNLOAD_ALL, target, "已成功下载25张图片，1张下载失败。")
+        seconds = time.time() - started
+        print("the download with the trickle under 256 MiB took %.0f s" % seconds)
+        check(seconds < 150, "the trickle was given up at its base time (%.0f s)" % seconds)
+        check("IMG_0001.jpg" not in digests(target), "the trickled picture left no file")
+
+        after_threads, after_fds = threads_of(pid), open_fds(pid)
+        print("threads %d -> %d, open files %d -> %d" % (threads, after_threads, fds, after_fds))
+        check(after_threads <= threads + 2, "threads %d -> %d" % (threads, after_threads))
+        check(after_fds <= fds + 4, "open files %d -> %d" % (fds, after_fds))
+    finally:
+        s.close()
+        shutil.rmtree(warm, ignore_errors=True)
+        shutil.rmtree(target, ignore_errors=True)
+
+
 if __name__ == "__main__":
     sys.exit(1 if run_tests([
         ("EndlessAndTrickledAnswers", endless_and_trickled_answers),
         ("PixelBombAndDangerousNames", pixel_bomb_and_dangerous_names),
         ("TwoThousandPicturesOfOneName", two_thousand_pictures_of_one_name),
         ("RedirectsAndARedirectLoop", redirects_and_a_redirect_loop),
+        ("PageLoopsEndlessHeadsAndHugeTrickles", page_loops_endless_heads_and_huge_trickles),
     ], sys.argv[1], suite="e2e_hostile") else 0)
