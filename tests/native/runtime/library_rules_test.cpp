@@ -2,6 +2,8 @@
 // the order of the library tables.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "runtime/library_commands.h"
 #include "runtime/library_rules.h"
 
@@ -34,6 +36,70 @@ TEST(SplitUrl, PortUserPasswordAndSecureScheme) {
     EXPECT_EQ(u.port, 443);
     ASSERT_TRUE(SplitUrl("http://h?q=1", &u));
     EXPECT_EQ(u.path, "/?q=1");
+}
+
+// The snapshot key and the address handed to the cookie store come from the parsed parts: every address
+// without a path used to share the key "http://", whatever its host.
+TEST(CookieKeys, BuiltFromTheParsedHostPortAndFolder) {
+    UrlParts a, b;
+    ASSERT_TRUE(SplitTransferAddress("http://victim.example", &a));
+    ASSERT_TRUE(SplitTransferAddress("http://attacker.example", &b));
+    EXPECT_EQ(CookieFolderKey(a), "http://victim.example:80/");
+    EXPECT_NE(CookieFolderKey(a), CookieFolderKey(b));
+    ASSERT_TRUE(SplitTransferAddress("HTTP://Pexo.Example:8080/abpic/1/a.jpg?v=2", &a));
+    EXPECT_EQ(CookieFolderKey(a), "http://pexo.example:8080/abpic/1/");
+    EXPECT_EQ(CookieAddress(a), "http://pexo.example:8080/abpic/1/a.jpg?v=2");
+    ASSERT_TRUE(SplitTransferAddress("https://[::1]/x/y.jpg", &a));
+    EXPECT_EQ(CookieFolderKey(a), "https://[::1]:443/x/");
+    EXPECT_EQ(CookieAddress(a), "https://[::1]/x/y.jpg");
+    ASSERT_TRUE(SplitTransferAddress("http://h/a/b?c/d", &a));
+    EXPECT_EQ(CookieFolderKey(a), "http://h:80/a/");
+}
+
+TEST(SplitTransferAddress, RefusesUserInfoAndEncodesSpaces) {
+    UrlParts u;
+    for (const char* refused : {"http://a@victim.example:80@attacker.example/abpic/x.jpg", "http://u:p@h/x",
+                                "http://@h/x", "http://h/a\tb", "http://h/a\x7F", "http://h/a\r\nX: 1"})
+        EXPECT_FALSE(SplitTransferAddress(refused, &u)) << refused;
+    ASSERT_TRUE(SplitTransferAddress("http://h/my photo 1.jpg", &u));
+    EXPECT_EQ(u.path, "/my%20photo%201.jpg");
+    EXPECT_EQ(EncodeSpaces(" a  b "), "%20a%20%20b%20");
+}
+
+// A header query that behaves as Wine's HttpQueryInfoA does with a double-byte text: asked for its size it
+// says 8, and given a buffer of just that size plus one it answers TRUE with the length 0xFFFFFFFF.
+TEST(ReadBoundedHeader, NeverTrustsALengthBeyondItsBuffer) {
+    const std::string value = "/\xD6\xD0\xCE\xC4.jpg";  // 9 bytes
+    auto wine = [&](char* buffer, uint32_t* size) {
+        if (!buffer) {
+            *size = 8;
+            return HeaderQuery::kTooSmall;
+        }
+        if (*size <= value.size()) {
+            *size = 0xFFFFFFFFu;
+            return HeaderQuery::kOk;
+        }
+        std::memcpy(buffer, value.c_str(), value.size() + 1);
+        *size = uint32_t(value.size());
+        return HeaderQuery::kOk;
+    };
+    std::string read;
+    ASSERT_TRUE(ReadBoundedHeader(wine, &read));
+    EXPECT_EQ(read, value);
+    // A query that reports the wild length whatever the buffer fails the read instead of being believed.
+    auto liar = [](char* buffer, uint32_t* size) {
+        *size = buffer ? 0xFFFFFFFFu : 10;
+        return buffer ? HeaderQuery::kOk : HeaderQuery::kTooSmall;
+    };
+    EXPECT_FALSE(ReadBoundedHeader(liar, &read));
+    EXPECT_EQ(read, "");
+    auto huge = [](char*, uint32_t* size) {
+        *size = 0xFFFFFFF0u;
+        return HeaderQuery::kTooSmall;
+    };
+    EXPECT_FALSE(ReadBoundedHeader(huge, &read));
+    auto missing = [](char*, uint32_t*) { return HeaderQuery::kFailed; };
+    EXPECT_FALSE(ReadBoundedHeader(missing, &read));
 }
 
 TEST(RedirectTarget, EveryFormOfLocationLeadsToAnAddress) {
