@@ -182,6 +182,14 @@ TEST_F(MenuOfTheProgram, NewerVersionAsksAndYesOpensTheDownloadPage) {
     EXPECT_NE(out.find("opened=http://127.0.0.1:9/new-version"), std::string::npos) << out;
 }
 
+// The download-address file usually ends with a line break: the address is trimmed as the version text is, so Yes
+// opens the page instead of silently doing nothing.
+TEST_F(MenuOfTheProgram, DownloadAddressWithALineBreakOpensThePage) {
+    SetEnvironmentVariableA("PEXO_TEST_ADDRESS", " http://127.0.0.1:9/new-version\r\n");
+    std::string out = UpdateCheck("V1.1");
+    EXPECT_NE(out.find("opened=http://127.0.0.1:9/new-version\r\n"), std::string::npos) << out;
+}
+
 // Whoever plays the update server chooses what the shell is asked to open: only web pages are. Wine hands
 // these two schemes to its browser launcher too, which would record them.
 TEST_F(MenuOfTheProgram, DownloadAddressesOtherThanWebPagesAreNotOpened) {
