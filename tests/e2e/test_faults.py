@@ -333,7 +333,7 @@ def thumb(port, album, n):
 
 
 def lying_entries_and_bytes(artefacts):
-    """Album index pages with lying counts and bad names, picture index pages with addresses that are not http
+    """Album index pages with lying counts, bad names and an album address off the root, picture index pages with addresses that are not http
     addresses and names with invalid GBK and a lone lead byte; pages ending in a lone lead byte; a NUL byte in a
     name on a second page (a page's text ends at its first NUL byte, so that page's entries are lost)."""
     port = free_port()
@@ -345,6 +345,9 @@ def lying_entries_and_bytes(artefacts):
         ("/demo/album/1009", b"abc\xb0", "24"),                  # a lead byte before the closing quote
         ("/demo/album/1002", "单张", "99999999999999999999"),
         ("/demo/album/1008", "文件名", ""),
+        # Not a path on the root: after "http://127.0.0.1:PORT" it would name the service's own port again and
+        # request /demo/album/1005 from it (".evil.example/x" would lead to another host the same way).
+        (":%d/demo/album/1005" % port, "别处", "50"),
     ]
     pages.add(index_page("albums", albums, last_link="/demo/album/index/1", tail=b"\xb0"),
               "/demo/album", "/demo/album/index/0")
@@ -374,9 +377,9 @@ def lying_entries_and_bytes(artefacts):
         # The first page's six albums; the second page, cut at its NUL byte, has no data block left.
         check(requested(s, "/demo/album/index/1"), "the second page was asked for")
         items = combo_items(d).split(" ", 1)
-        check(items[0] == "6", "six albums: %s" % items)
+        check(items[0] == "7", "seven albums: %s" % items)
         check(items[1].startswith('"三行(-5)" "四行(abc)" "') and items[1].endswith(
-            '"单张(99999999999999999999)" "文件名()"'), items[1])
+            '"单张(99999999999999999999)" "文件名()" "别处(50)"'), items[1])
         # The lone lead byte stays in its name: the count after it is still the album's own.
         check(d.ok("combo-select %s 3" % COMBO) == "3" and "24)" in d.ok("combo-selected %s" % COMBO),
               d.ok("combo-selected %s" % COMBO))
@@ -405,8 +408,11 @@ def lying_entries_and_bytes(artefacts):
         with open(s.service.log, "rb") as log:
             check(b"X-Evil" not in log.read(), "a header from the page reached the service")
         check(sorted(os.listdir(target)) == ["IMG_0002.jpg", "IMG_0005.jpg"], "files %s" % sorted(os.listdir(target)))
-        # Still usable.
+        # The album whose purl is no path on the root is not requested; the next listing (which waits for 按钮2,
+        # so for that listing's end) still works.
+        start_album(d, "别处(50)")
         list_album_responsively(s, "三行(-5)", "/demo/album/1003")
+        check(not requested(s, "/demo/album/1005"), "an album off the root was requested")
         check(d.ok("state %s" % DOWNLOAD_ALL) == "1 1", "按钮4 enabled")
     finally:
         s.close()
