@@ -336,7 +336,7 @@ void TransferWork::Run() {
         address = EncodeSpaces(address);
         for (int hop = 0;; ++hop) {
             HINTERNET h = Send(parts, &connection);
-            if (!h) break;
+            if (!h || stop) break;
             if (!Follow(h, &parts)) {
                 outcome.body = ReadBody(h);
                 break;
