@@ -24,14 +24,7 @@ using testing_support::Reply;
 
 class PictureBodies : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "pexo-bodies-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        folder_ += "\\";
-    }
+    void SetUp() override { folder_ = testing_support::NewTestFolder("pexo-bodies"); }
     void TearDown() override {
         for (int i = 0; i < 100 && !Files().empty(); ++i) {
             for (const std::string& name : Files()) DeleteFileA((folder_ + name).c_str());

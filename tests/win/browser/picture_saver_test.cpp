@@ -34,14 +34,7 @@ using testing_support::Reply;
 
 class PictureSaving : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "pexo-saver-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        folder_ += "\\";
-    }
+    void SetUp() override { folder_ = testing_support::NewTestFolder("pexo-saver"); }
     void TearDown() override {
         for (const std::string& name : Files()) DeleteFileA((folder_ + name).c_str());
         RemoveDirectoryA((folder_ + "x.jpg").c_str());

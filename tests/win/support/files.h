@@ -1,4 +1,4 @@
-// Small file helpers for tests: the file names in a folder and a file's bytes.
+// Small file helpers for tests: the file names in a folder, a file's bytes and a folder of the test's own.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +29,10 @@ inline std::string ReadWhole(const std::string& path) {
     s << in.rdbuf();
     return s.str();
 }
+
+// A new folder in the temporary folder for the running test, named prefix-PROCESS-TESTNAME, with its trailing
+// backslash.
+std::string NewTestFolder(const std::string& prefix);
 
 // The folder that holds this test program, and pexo.exe beside it (no trailing backslash).
 inline std::string BuildFolder() {
