@@ -1,6 +1,8 @@
 // The kernel command table: 54 commands in their fixed index order, and the functions behind them.
 #pragma once
 
+#include <array>
+
 #include "runtime/frame.h"
 
 namespace rt {
@@ -64,7 +66,7 @@ enum KernelIndex : int32_t {
     kKernelCommandCount = 54,
 };
 
-extern const CommandEntry kKernelCommands[kKernelCommandCount];
+extern const std::array<CommandEntry, kKernelCommandCount> kKernelCommands;
 
 // Texts, numbers and byte sets (kernel_text.cpp).
 void TextLength(Value* result, int32_t argc, Value* args);

@@ -8,6 +8,7 @@
 #include "app/shell/addresses.h"
 #include "app/shell/globals.h"
 #include "app/shell/handler_table.h"
+#include "app/shell/scraping_patterns.h"
 #include "runtime/library_commands.h"
 #include "app/shell/main_window.h"
 #include "app/shell/skin.h"
@@ -25,11 +26,8 @@ struct PatternText {
     const char* text;
 };
 const PatternText kPatternTexts[] = {
-    {&purlPattern, R"((?<=purl\:").*?(?="))"},
-    {&pnamePattern, R"((?<=pname\:").*?(?="))"},
-    {&pnumPattern, R"((?<=pnum\:").*?(?="))"},
-    {&psrcPattern, R"((?<=psrc\:").*?(?="))"},
-    {&forimgsPattern, R"((?<=id\="forimgs").*?(?=\/div))"},
+    {&purlPattern, kPurlPatternText},   {&pnamePattern, kPnamePatternText},     {&pnumPattern, kPnumPatternText},
+    {&psrcPattern, kPsrcPatternText}, {&forimgsPattern, kForimgsPatternText},
 };
 
 void WriteMainProperty(uint32_t control, int32_t property, rt::Value value) {

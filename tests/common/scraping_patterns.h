@@ -2,11 +2,10 @@
 // and the regex fuzz target.
 #pragma once
 
+#include "app/shell/scraping_patterns.h"
+
 namespace rt {
 
-constexpr const char* kScrapingPatterns[] = {
-    R"((?<=purl\:").*?(?="))", R"((?<=pname\:").*?(?="))",          R"((?<=pnum\:").*?(?="))",
-    R"((?<=psrc\:").*?(?="))", R"((?<=id\="forimgs").*?(?=\/div))",
-};
+inline constexpr const auto& kScrapingPatterns = app::kScrapingPatternTexts;
 
 }  // namespace rt
