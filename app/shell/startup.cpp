@@ -12,6 +12,7 @@
 #include "runtime/library_commands.h"
 #include "app/shell/main_window.h"
 #include "app/shell/skin.h"
+#include "app/web/index_pages.h"
 #include "app/web/fetch_limits.h"
 #include "runtime/application.h"
 #include "runtime/call.h"
@@ -68,7 +69,7 @@ rt::Value OnMainWindowCreated(int32_t, rt::Value*) {
 
 // Refuses while a listing (busy) or a download runs; otherwise destroys the window once this handler returns.
 rt::Value OnMainWindowCloseQuery(int32_t, rt::Value*) {
-    if (busy == 1 || DownloadRunning()) {
+    if (WorkRunning()) {
         rt::CallKernel(rt::kShowMessageBox, "程序正忙，请稍后再关闭。", int32_t(64), "提示");
         return rt::Value::Bool(false);
     }

@@ -10,7 +10,4 @@ namespace app {
 // the message loop ends; normally the process ends inside the destruction handler.
 int32_t AppEntry();
 
-// Whether a batch download is running (the close guard refuses then as well).
-bool DownloadRunning();
-
 }  // namespace app
