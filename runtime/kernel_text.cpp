@@ -8,6 +8,7 @@
 
 #include "runtime/args.h"
 #include "runtime/errors.h"
+#include "runtime/gbk_bytes.h"
 #include "runtime/kernel_commands.h"
 #include "runtime/number_text.h"
 
@@ -15,8 +16,7 @@ namespace rt {
 
 namespace {
 
-// A byte of 0x80 or more starts a double-byte GBK character.
-bool IsLeadByte(char c) { return uint8_t(c) >= 0x80; }
+bool IsLeadByte(char c) { return IsTextLeadByte(c); }  // see gbk_bytes.h for the two rules
 
 // Bytes of the character at p: two for a lead byte and its trail, otherwise one. A lead byte directly before the
 // terminating NUL stands alone, so a scan stepping with this stops there.

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "runtime/gbk_bytes.h"
 #include "runtime/memory.h"
 
 namespace rt {
@@ -69,7 +70,7 @@ std::string MemoryFile::ReadLine() {
         if (EndsLine(c)) break;
         // A lead byte takes its trail byte with it. A lead byte that ends the file, or one followed by a line
         // end (never a GBK trail byte), stands alone: a malformed character must not swallow the line end.
-        i += (c >= 0x80 && i + 1 < length_ && !EndsLine(data_[i + 1])) ? 2 : 1;
+        i += (IsTextLeadByte(char(c)) && i + 1 < length_ && !EndsLine(data_[i + 1])) ? 2 : 1;
     }
     std::string line(reinterpret_cast<const char*>(data_ + start), size_t(i - start));
     position_ = (i < length_ && data_[i] == '\n') ? i + 1 : i;

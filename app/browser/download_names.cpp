@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/gbk_bytes.h"
+
 namespace app {
 
 namespace {
@@ -22,18 +24,16 @@ bool IsReservedDeviceName(const std::string& name) {
            stem[3] <= '9';
 }
 
-// A GBK trail byte: 0x40 to 0xFE but 0x7F. Only such a byte pairs with a lead byte; '/' or ':' after a stray
-// lead byte must still be replaced.
-bool IsTrailByte(char c) {
-    auto b = static_cast<unsigned char>(c);
-    return b >= 0x40 && b <= 0xFE && b != 0x7F;
+// Only a real trail byte pairs with a lead byte: '/' or ':' after a stray lead byte must still be replaced.
+bool StartsGbkCharacter(const std::string& s, size_t i) {
+    return rt::IsGbkLeadByte(s[i]) && i + 1 < s.size() && rt::IsGbkTrailByte(s[i + 1]);
 }
 
 std::string MakeSafe(const std::string& raw) {
     std::string name;
     for (size_t i = 0; i < raw.size(); ++i) {
         auto c = static_cast<unsigned char>(raw[i]);
-        if (c >= 0x81 && c <= 0xFE && i + 1 < raw.size() && IsTrailByte(raw[i + 1])) {
+        if (StartsGbkCharacter(raw, i)) {
             name += raw[i];  // a GBK character: lead and trail byte together
             name += raw[++i];
         } else if (c < 0x20 || c == 0x7F || std::strchr("\\/:*?\"<>|", c) || c >= 0x80) {
@@ -49,8 +49,7 @@ std::string MakeSafe(const std::string& raw) {
 }
 
 size_t CharLength(const std::string& s, size_t i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    return c >= 0x81 && c <= 0xFE && i + 1 < s.size() && IsTrailByte(s[i + 1]) ? 2 : 1;
+    return StartsGbkCharacter(s, i) ? 2 : 1;
 }
 
 // The longest start of s made of whole characters and at most limit bytes long.
@@ -158,7 +157,7 @@ Text FolderWithBackslash(const Text& folder) {
     bool endsInBackslash = false;
     for (size_t i = 0; i < path.size(); ++i) {
         auto c = static_cast<unsigned char>(path[i]);
-        bool doubleByte = c >= 0x81 && c <= 0xFE && i + 1 < path.size() && IsTrailByte(path[i + 1]);
+        bool doubleByte = StartsGbkCharacter(path, i);
         endsInBackslash = !doubleByte && c == '\\';
         if (doubleByte) ++i;
     }

@@ -23,7 +23,8 @@ size_t BlankAt(const std::string& s, size_t i, bool utf8) {
     return s.compare(i, 2, "\xA1\xA1") == 0 ? 2 : 0;
 }
 
-// The length of the character at s[i]: GBK pairs a lead byte of 0x81 or more with the next byte; UTF-8 is
+// The length of the character at s[i]: GBK pairs a lead byte of 0x81 or more with the next byte (the comparison's
+// own rule, see runtime/gbk_bytes.h); UTF-8 is
 // walked byte by byte, which is enough because a blank's first byte never continues a character.
 size_t CharAt(const std::string& s, size_t i, bool utf8) {
     return !utf8 && static_cast<unsigned char>(s[i]) >= 0x81 && i + 1 < s.size() ? 2 : 1;
