@@ -9,40 +9,11 @@
 #include "runtime/kernel_commands.h"
 #include "runtime/kernel_system.h"
 #include "runtime/number_text.h"
+#include "runtime/scoped_handles_win.h"
 
 namespace rt {
 
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (valid()) CloseHandle(h_);
-    }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
-
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY* receive() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 constexpr DWORD kRegistryWriteAccess = 0x20006;  // KEY_WRITE: set values and create sub-keys
 constexpr DWORD kSettableAttributes = 0x27;      // read-only, hidden, system, archive
@@ -73,7 +44,7 @@ std::string ExpandEnvironment(const std::string& text) {
 // A string or expandable-string value (the latter expanded); false when the key or the value is missing or the
 // value has another type.
 bool QueryRegistryText(HKEY root, const std::string& subKey, const std::string& name, std::string* text) {
-    RegistryKey key;
+    ScopedRegistryKey key;
     if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return false;
     DWORD type = 0;
     std::string data;
@@ -100,15 +71,14 @@ void RemoveFile(Value* result, int32_t argc, Value* args) { SetBool(result, Dele
 // A directory search that finds anything: an existing directory or a matching wildcard pattern count too.
 void FileExists(Value* result, int32_t argc, Value* args) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(ArgText(argc, args, 0), &found);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    SetBool(result, search != INVALID_HANDLE_VALUE);
+    ScopedFind search(FindFirstFileA(ArgText(argc, args, 0), &found));
+    SetBool(result, search.valid());
 }
 
 void WriteFileBytes(Value* result, int32_t argc, Value* args) {
     const char* name = ArgText(argc, args, 0);
     if (!*name) return SetBool(result, false);
-    FileHandle file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFile file(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return SetBool(result, false);
     for (int32_t i = 1; i < argc; ++i) {
         const void* bytes = ArgBytes(argc, args, i);
@@ -163,7 +133,7 @@ void WriteRegistry(Value* result, int32_t argc, Value* args) {
     }
     std::string subKey, name;
     SplitRegistryPath(ArgText(argc, args, 1), &subKey, &name);
-    RegistryKey key;
+    ScopedRegistryKey key;
     if (RegCreateKeyExA(RegistryRoot(ArgInt(argc, args, 0)), subKey.c_str(), 0, nullptr, 0, kRegistryWriteAccess,
                         nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
         return SetBool(result, false);

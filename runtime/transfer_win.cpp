@@ -16,6 +16,7 @@
 #include "runtime/kept_threads_win.h"
 #include "runtime/library_rules.h"
 #include "runtime/program.h"
+#include "runtime/scoped_handles_win.h"
 #include "runtime/system_functions_win.h"
 
 namespace rt {
@@ -30,24 +31,13 @@ constexpr DWORD kCommonFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_AUTH;
 constexpr DWORD kPieceBytes = 64 * 1024;
 
-// Owns one WinINet handle.
-class InternetHandle {
-public:
-    InternetHandle() = default;
-    explicit InternetHandle(HINTERNET h) : h_(h) {}
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() { reset(nullptr); }
-    HINTERNET get() const { return h_; }
-    HINTERNET release() { return std::exchange(h_, nullptr); }
-    void reset(HINTERNET h) {
-        if (h_) sys::InternetCloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HINTERNET h_ = nullptr;
+// A WinINet handle, closed through the system binding.
+struct InternetKind {
+    using Handle = HINTERNET;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle h) { sys::InternetCloseHandle(h); }
 };
+using InternetHandle = Scoped<InternetKind>;
 
 // ---- Sessions: one internet handle per profile, opened by the first transfer and kept to the program's end.
 

@@ -14,6 +14,7 @@
 #include "runtime/dll_declarations_win.h"
 #include "runtime/errors.h"
 #include "runtime/library_rules.h"
+#include "runtime/scoped_handles_win.h"
 #include "runtime/transfer.h"
 
 namespace app {
@@ -97,17 +98,13 @@ void HandBackCookies(const Text& headers, const Text& host) {
     CloseFile(file);
 }
 
-struct InternetHandle {
-    HINTERNET h = nullptr;
-    InternetHandle() = default;
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    ~InternetHandle() { reset(nullptr); }
-    void reset(HINTERNET next) {
-        if (h) rt::dll::InternetCloseHandle(h);
-        h = next;
-    }
+// A WinINet handle, closed through the declared command.
+struct DeclaredInternetKind {
+    using Handle = HINTERNET;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle h) { rt::dll::InternetCloseHandle(h); }
 };
+using InternetHandle = rt::Scoped<DeclaredInternetKind>;
 
 // Where a redirect leads: the address its Location names from url, when the answer is one (301, 302, 303, 307
 // or 308 with a Location) and the address is one this request can go to; empty otherwise.
@@ -126,8 +123,9 @@ Text RedirectOf(HINTERNET request, const Text& url) {
 // Never from the cache; redirects followed below (at most rt::kMaxRedirects, since WinINet under Wine follows a
 // loop for ever); no answer to a server's authentication challenge.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_AUTH;
-// The longest silence of any wait, as the program's other page fetches have.
-constexpr uint32_t kSilenceMs = 30000;
+// The longest silence of any wait: the default time-out, so that a worker given up by its caller ends when the
+// platform's wait does instead of never, while a caller's own time-out still decides when it gives up.
+constexpr uint32_t kSilenceMs = 90000;
 
 // Carries out the request read from the stream; true when a result was written into it.
 bool PerformRequest(int32_t stream) {
@@ -147,7 +145,7 @@ bool PerformRequest(int32_t stream) {
         Text proxyList = Concat("http=", proxy);
         internet.reset(rt::dll::InternetOpenA(rt::kPageAgent, INTERNET_OPEN_TYPE_PROXY, proxyList.c_str(), nullptr, 0));
     }
-    if (!internet.h) return false;
+    if (!internet.get()) return false;
 
     Text upper = ToUpper(method);
     bool isGet = method.empty() || upper == "GET", isPost = upper == "POST";
@@ -161,24 +159,24 @@ bool PerformRequest(int32_t stream) {
         bool ownHost = UrlHost(url, true).str() == firstHost.str();
         request.reset(nullptr);  // a request goes before its connection
         connection.reset(rt::dll::InternetConnectA(
-            internet.h, host.c_str(), INTERNET_PORT(UrlPort(url)),
+            internet.get(), host.c_str(), INTERNET_PORT(UrlPort(url)),
             !ownHost || IsBlank(userName) ? nullptr : userName.c_str(),
             !ownHost || IsBlank(password) ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-        if (!connection.h) return false;
+        if (!connection.get()) return false;
         Text path = UrlPath(url);
-        request.reset(rt::dll::HttpOpenRequestA(connection.h, method.empty() ? nullptr : method.c_str(), path.c_str(),
+        request.reset(rt::dll::HttpOpenRequestA(connection.get(), method.empty() ? nullptr : method.c_str(), path.c_str(),
                                                 "HTTP/1.1", nullptr, nullptr, kRequestFlags, 0));
-        if (!request.h) return false;
-        rt::LimitRequestWaits(request.h, kSilenceMs);
+        if (!request.get()) return false;
+        rt::LimitRequestWaits(request.get(), kSilenceMs);
         if (isPost)
-            rt::dll::HttpSendRequestA(request.h, allHeaders.c_str(), DWORD(allHeaders.size()),
+            rt::dll::HttpSendRequestA(request.get(), allHeaders.c_str(), DWORD(allHeaders.size()),
                                       const_cast<char*>(postData.c_str()), DWORD(postData.size()));
         else
-            rt::dll::HttpSendRequestA(request.h, allHeaders.c_str(), DWORD(allHeaders.size()), nullptr, 0);
-        Text target = RedirectOf(request.h, url);
+            rt::dll::HttpSendRequestA(request.get(), allHeaders.c_str(), DWORD(allHeaders.size()), nullptr, 0);
+        Text target = RedirectOf(request.get(), url);
         if (target.empty()) break;
         // Each answer's cookies belong to the host that sent them.
-        HandBackCookies(ReadResponseHeaders(request.h), host);
+        HandBackCookies(ReadResponseHeaders(request.get()), host);
         if (hop == rt::kMaxRedirects) return false;
         // A redirected POST goes on as a GET without its body, as browsers do: the data was meant for the first
         // address, not for wherever it sends the request on.
@@ -195,7 +193,7 @@ bool PerformRequest(int32_t stream) {
     for (;;) {
         char buffer[512] = {};
         DWORD n = 0;
-        if (!rt::dll::InternetReadFile(request.h, buffer, sizeof buffer, &n) || n == 0) break;
+        if (!rt::dll::InternetReadFile(request.get(), buffer, sizeof buffer, &n) || n == 0) break;
         total += n;
         if (total > kPageMaxBytes) {
             CloseFile(body);
@@ -203,7 +201,7 @@ bool PerformRequest(int32_t stream) {
         }
         WriteBytes(body, Bytes::Copy(buffer, n));
     }
-    Text responseHeaders = ReadResponseHeaders(request.h);
+    Text responseHeaders = ReadResponseHeaders(request.get());
     SeekFileStart(body);
     Bytes bodyBytes = ReadBytes(body, GetFileLength(body));
     WriteData(stream, kStatusOk, responseHeaders, bodyBytes);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "runtime/scoped_handles_win.h"
+
 namespace app {
 
 namespace {
@@ -23,14 +25,13 @@ const std::string& TimesFile() {
 double handOver = 0;  // window thread only
 
 void Append(const char* stage, double milliseconds) {
-    HANDLE file = CreateFileA(TimesFile().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    rt::ScopedFile file(CreateFileA(TimesFile().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     char line[160];
     int n = std::snprintf(line, sizeof line, "%s %.1f\r\n", stage, milliseconds);
     DWORD written = 0;
-    if (n > 0) WriteFile(file, line, DWORD(n), &written, nullptr);
-    CloseHandle(file);
+    if (n > 0) WriteFile(file.get(), line, DWORD(n), &written, nullptr);
 }
 
 }  // namespace
