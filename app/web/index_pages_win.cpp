@@ -66,8 +66,8 @@ void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int64_t extraSt
     listingFull = false;
     RunWorkerStage(&PageWorker);
     if (!keepBusy) busy = 0;
-    // Joined into one block of the kept size, at most kListingMaxBytes: the only copy the searches and the
-    // record workers read.
+    // Joined into one block of the kept size, at most kListingMaxBytes, each page's slot emptied once it is in:
+    // the joined text is the one copy the searches and the record workers read.
     if (listingBytes == 0) return;
     joinedPageText = static_cast<char*>(rt::MemAlloc(int32_t(listingBytes + 1)));
     char* end = joinedPageText;
@@ -76,6 +76,7 @@ void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int64_t extraSt
         const size_t size = std::strlen(block);
         std::memcpy(end, block, size);
         end += size;
+        SetTextAt(pageTexts, k, nullptr);
     }
     *end = 0;
 }
