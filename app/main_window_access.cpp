@@ -103,18 +103,22 @@ Text MatchText(const void* matches, int32_t index, const Text& searched) {
         rt::CallLibrary(&rt::RegexMatchText, rt::Value::Pointer(rt::kTagSearchResult, cell), searched));
 }
 
-Text MatchText(const void* matches, int32_t index, const Text& searched, size_t searchedLength) {
+Text MatchText(const void* matches, int32_t index, const char* searched, size_t searchedLength) {
     auto* cell = ElementAt<rt::MatchCell*>(matches, index);
     const rt::SearchResult* record = cell ? *cell : nullptr;
     if (!record || record->count < 1 || !record->entries[0].matched) return Text();
     const rt::MatchEntry& whole = record->entries[0];
     size_t from = std::min(searchedLength, size_t(std::max(whole.offset, 0)));
     size_t length = std::min(searchedLength - from, size_t(std::max(whole.length, 0)));
-    return Text::Adopt(rt::NewText(searched.c_str() + from, length));
+    return Text::Adopt(rt::NewText(searched + from, length));
 }
 
-void* SearchAll(void* pattern, const Text& text) {
+void* SearchAll(void* pattern, const char* text) {
     return rt::CallLibrary(&rt::RegexSearchAll, rt::Ref{pattern, rt::kTagRegex}, text).AsPointer();
+}
+
+void* SearchAll(void* pattern, const char* text, int32_t mostMatches) {
+    return rt::CallLibrary(&rt::RegexSearchAll, rt::Ref{pattern, rt::kTagRegex}, text, mostMatches).AsPointer();
 }
 
 }  // namespace app

@@ -39,8 +39,10 @@ void SetIntAt(void* array, int32_t index, int32_t value);
 Text MatchText(const void* matches, int32_t index, const Text& searched);
 // The same for many matches over one long text whose length the caller has measured once: the text of match i
 // without measuring the text again for every match (thousands of matches over megabytes).
-Text MatchText(const void* matches, int32_t index, const Text& searched, size_t searchedLength);
-// All matches of a pattern variable over a text (a new array the caller frees with FreeMatchArray).
-void* SearchAll(void* pattern, const Text& text);
+Text MatchText(const void* matches, int32_t index, const char* searched, size_t searchedLength);
+// All matches of a pattern variable over a text (a new array the caller frees with FreeMatchArray); with
+// mostMatches, only the first that many. The text is read where it lies, not copied.
+void* SearchAll(void* pattern, const char* text);
+void* SearchAll(void* pattern, const char* text, int32_t mostMatches);
 
 }  // namespace app

@@ -73,7 +73,8 @@ struct SearchResult {
 // then the array block itself with MemFree.
 using MatchCell = SearchResult*;
 
-void RegexSearchAll(Value* result, int32_t argc, Value* args);  // (regex variable, text) -> SearchResult array
+// (regex variable, text, most matches (opt)) -> SearchResult array: the first matches only when most is given
+void RegexSearchAll(Value* result, int32_t argc, Value* args);
 void RegexMatchFree(Value* result, int32_t argc, Value* args);  // (match)
 void RegexMatchText(Value* result, int32_t argc, Value* args);  // (match, text, position variable (opt)) -> text
 void RegexCompile(Value* result, int32_t argc, Value* args);    // (regex variable, pattern, case-sensitive (opt))

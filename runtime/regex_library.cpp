@@ -60,8 +60,10 @@ SearchResult* NewSearchResult(const boost::match_results<const char*>& m, const 
 // Every match of the pattern in [text, text + length), in order, as new records. Each search starts where the
 // previous match ended and passes that start as the base, so look-behind and ^ cannot see before it. A match
 // that makes no progress ends the search; it is kept unless it repeats the previous match. When Boost gives up
-// part way (memory or complexity limits) the matches found so far are the result.
-std::vector<SearchResult*> SearchAll(const Pattern& pattern, bool multiLine, const char* text, size_t length) {
+// part way (memory or complexity limits) the matches found so far are the result. At most maxMatches are kept:
+// the search stops there, so a hostile text of millions of matches costs no more records than the caller wants.
+std::vector<SearchResult*> SearchAll(const Pattern& pattern, bool multiLine, const char* text, size_t length,
+                                     size_t maxMatches) {
     std::vector<SearchResult*> found;
     auto flags = boost::match_default | boost::format_all;
     if (!multiLine) flags |= boost::match_single_line;
@@ -70,7 +72,7 @@ std::vector<SearchResult*> SearchAll(const Pattern& pattern, bool multiLine, con
     const char* previousFirst = nullptr;
     try {
         boost::match_results<const char*> m;
-        while (boost::regex_search(start, end, m, pattern, flags, start)) {
+        while (found.size() < maxMatches && boost::regex_search(start, end, m, pattern, flags, start)) {
             const char* first = m[0].first;
             const char* matchEnd = m[0].second;
             if (matchEnd == start) {
@@ -120,9 +122,12 @@ void RegexSearchAll(Value* result, int32_t argc, Value* args) {
     const RegexVariable* v = VariableArg(argc, args, 0);
     const PatternRecord* record = RecordOf(v);
     const char* text = ArgText(argc, args, 1);
+    // A most-matches argument of 0 or less keeps nothing; left out, every match is kept.
+    size_t maxMatches = size_t(-1);
+    if (!ArgOmitted(argc, args, 2)) maxMatches = size_t(std::max(ArgInt(argc, args, 2), 0));
     std::vector<SearchResult*> found;
-    if (record && record->compiled && *text)
-        found = SearchAll(record->pattern, v->multiLine != 0, text, std::strlen(text));
+    if (record && record->compiled && *text && maxMatches > 0)
+        found = SearchAll(record->pattern, v->multiLine != 0, text, std::strlen(text), maxMatches);
 
     void* array = NewArray(kTagSearchResult, static_cast<int32_t>(found.size()));
     auto* elements = reinterpret_cast<MatchCell**>(ArrayElements(array));

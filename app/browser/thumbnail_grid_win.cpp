@@ -4,6 +4,7 @@
 
 #include "app/browser/batch_download.h"
 #include "app/browser/grid_layout.h"
+#include "app/browser/thumbnail_check.h"
 #include "app/browser/thumbnail_grid.h"
 #include "app/main_window_access.h"
 #include "app/shell/globals.h"
@@ -17,8 +18,12 @@
 #include "runtime/errors.h"
 #include "runtime/library_commands.h"
 
+#include <atomic>
+#include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,25 +45,37 @@ void SetButtonsEnabled(std::initializer_list<uint32_t> buttons, bool enabled) {
     for (uint32_t id : buttons) SetBoolProperty(id, kDisabled, !enabled);
 }
 
-// HttpReadFile's request, with the cookies of the thumbnail stage's snapshot.
-Bytes ReadThumbnail(int32_t picture) {
+// The joined index pages, read in place by the searches and the record workers.
+const char* JoinedPages() { return joinedPageText ? joinedPageText : ""; }
+
+// Thumbnail bytes this listing's cells keep or will keep (kListingThumbnailMaxBytes at most).
+std::atomic<int64_t> keptThumbnailBytes{0};
+
+// HttpReadFile's request, with the cookies of the thumbnail stage's snapshot. A body whose header shows no
+// picture the decoder would take, or that would take the listing's thumbnails over their budget, is dropped
+// here, before it waits for its cell: the cell stays empty, as for a failed fetch.
+Bytes ReadThumbnail(const char* url) {
     std::string body;
     rt::TransferLimits limits;
     limits.maxBytes = kThumbnailMaxBytes;
     limits.baseMs = kThumbnailDeadlineMs;
-    if (!rt::TransferToMemory(TextAt(thumbUrls, picture), rt::WireProfile::kPage, rt::CookieSource::kSnapshot,
-                              limits, &body) ||
-        body.empty())
+    if (!rt::TransferToMemory(url, rt::WireProfile::kPage, rt::CookieSource::kSnapshot, limits, &body) ||
+        !ThumbnailWorthKeeping(reinterpret_cast<const uint8_t*>(body.data()), body.size()))
         return Bytes();
+    const int64_t size = int64_t(body.size());
+    if (keptThumbnailBytes.fetch_add(size) + size > kListingThumbnailMaxBytes) {
+        keptThumbnailBytes -= size;
+        return Bytes();
+    }
     return Bytes::Copy(body.data(), body.size());
 }
 
 // The psrc and the pname search over the joined pages, side by side on two workers, while the window thread
-// keeps answering: the pages may hold megabytes.
+// keeps answering: the pages may hold megabytes. Both read joinedPageText where it lies (a listing runs, so
+// nothing replaces it), and stop at the listing's cap on records.
 int32_t SearchWorker(int32_t) {
     while (int32_t k = TakeNextItem(2)) {
-        Text joined = Text::Copy(joinedPageText);
-        void* found = SearchAll(k == 1 ? psrcPattern : pnamePattern, joined);
+        void* found = SearchAll(k == 1 ? psrcPattern : pnamePattern, JoinedPages(), kListingMaxRecords);
         WorkLockHold hold;
         (k == 1 ? psrcMatches : pnameMatches) = found;
     }
@@ -68,8 +85,8 @@ int32_t SearchWorker(int32_t) {
 // One record per psrc match, stored at its match number so that the lists stay in page order.
 int32_t PictureRecordWorker(int32_t) {
     int32_t records = CountOf(psrcMatches);
-    Text joined = Text::Copy(joinedPageText);
-    const size_t length = joined.size();
+    const char* joined = JoinedPages();
+    const size_t length = std::strlen(joined);
     while (int32_t k = TakeNextItem(records)) {
         Text thumb = MatchText(psrcMatches, k, joined, length);
         Text full = ReplaceAll(thumb, "/abpic/", "/pic/", false);
@@ -85,6 +102,9 @@ int32_t PictureRecordWorker(int32_t) {
     return FinishWorker();
 }
 
+// Counts the grids made: a reload's picture goes into its cell only while the grid it was asked for stands.
+int64_t gridNumber = 0;
+
 // Thumbnails fetched and not yet in their cells: the window thread puts them in, a batch at a time.
 std::mutex arrivedLock;
 std::deque<std::pair<int32_t, Bytes>> arrivedThumbnails;  // in the order they arrived
@@ -92,7 +112,7 @@ std::deque<std::pair<int32_t, Bytes>> arrivedThumbnails;  // in the order they a
 int32_t ThumbnailWorker(int32_t) {
     int32_t records = CountOf(pictureUrls);
     while (int32_t k = TakeNextItem(records)) {
-        Bytes thumbnail = ReadThumbnail(k);
+        Bytes thumbnail = ReadThumbnail(TextAt(thumbUrls, k));
         std::lock_guard<std::mutex> hold(arrivedLock);
         arrivedThumbnails.emplace_back(k, std::move(thumbnail));
     }
@@ -122,6 +142,7 @@ bool ShowArrivedThumbnails() {
 
 // Removes the previous grid: its cells, and the extra containers (the highlight frame first goes home).
 void DestroyGrid() {
+    ++gridNumber;
     for (void* cells : {thumbControls, checkControls})
         for (int32_t i = 1; i <= CountOf(cells); ++i)
             rt::CallKernel(rt::kDestroyUnit, Control(rt::kTagDrawPanel, ControlAt(cells, i)));
@@ -239,6 +260,7 @@ void ListPictures() {
 
     // One cell per picture record: the count the album announced may differ from what its pages hold.
     albumPictureTotal = records;
+    keptThumbnailBytes = 0;
     // The thumbnails are fetched while the grid is built: fetching waits on the network, building on the
     // window. What arrives before its cell exists waits in arrivedThumbnails until the grid is complete.
     rt::StartCookieSnapshot();  // after the index pages: the cookies they set go with every thumbnail
@@ -371,11 +393,50 @@ rt::Value OnFocusScrollBar(int32_t, rt::Value*) {
     return {};
 }
 
+// A reload's fetch, shared by its worker and the window thread waiting for it: whichever lets go last frees it.
+struct ReloadFetch {
+    std::string url;
+    Bytes thumbnail;
+    std::atomic<bool> finished{false};
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ~ReloadFetch() {
+        if (done) CloseHandle(done);
+    }
+};
+
+// Longest sleep between two looks at a reload's fetch; its event normally ends the wait long before.
+constexpr int64_t kReloadSafetyMicroseconds = 50000;
+
+// 重新载入: the clicked cell's thumbnail fetched again on a worker while the window thread keeps answering. The
+// user may list again meanwhile (the grid is destroyed), reload another cell (that reload runs and ends inside
+// this wait) or close the window (which ends the program from its handler); so the picture goes into the cell
+// only if the same grid still stands with that cell in it.
 rt::Value OnReloadThumbnail(int32_t, rt::Value*) {
-    if (currentPictureIndex < 1 || currentPictureIndex > CountOf(thumbControls)) return {};
-    uint32_t cell = ControlAt(thumbControls, currentPictureIndex);
+    const int32_t picture = currentPictureIndex;
+    if (picture < 1 || picture > CountOf(thumbControls)) return {};
+    const int64_t grid = gridNumber;
+    const uint32_t cell = ControlAt(thumbControls, picture);
     SetBytesProperty(cell, kPicture, Bytes());
-    SetBytesProperty(cell, kPicture, ReadThumbnail(currentPictureIndex));
+    auto fetch = std::make_shared<ReloadFetch>();
+    fetch->url = TextAt(thumbUrls, picture);
+    if (!fetch->done) return {};
+    try {
+        std::thread([fetch] {
+            rt::GuardEntry("线程运行出错!", [&fetch] {
+                try {
+                    fetch->thumbnail = ReadThumbnail(fetch->url.c_str());
+                } catch (const std::bad_alloc&) {  // a body the memory cannot hold is a failed fetch
+                }
+            });
+            fetch->finished = true;
+            SetEvent(fetch->done);
+        }).detach();
+    } catch (const std::system_error&) {
+        return {};  // no worker: the cell stays empty, as after a failed fetch
+    }
+    while (!fetch->finished) ResponsiveDelay(kReloadSafetyMicroseconds, fetch->done);
+    if (gridNumber == grid && picture <= CountOf(thumbControls) && ControlAt(thumbControls, picture) == cell)
+        SetBytesProperty(cell, kPicture, fetch->thumbnail);
     return {};
 }
 

@@ -25,10 +25,10 @@ extern int32_t workLock;                      // critical-section handle
 extern void* albumUrls;                       // full address of each album (texts)
 extern void* albumNames;                      // name of each album (texts)
 extern void* albumPictureCounts;              // picture count of each album as scraped (texts)
-extern void* pageTexts;                       // data block of each index page (texts)
+extern void* pageTexts;                       // data block of each index page (texts), emptied once joined
 extern int32_t pageCount;                     // index pages to fetch
 extern char* pageBaseUrl;                     // address "/index/" and the page number are appended to
-extern char* joinedPageText;                  // every slot of pageTexts joined in order
+extern char* joinedPageText;                  // every slot of pageTexts joined in order (read in place by workers)
 extern void* purlPattern;                     // album address pattern
 extern void* pnamePattern;                    // album and picture name pattern
 extern void* pnumPattern;                     // album picture count pattern

@@ -1,4 +1,5 @@
 // Album listing: from the user name in 编辑框1 to the user's albums in 组合框1.
+#include <cstring>
 #include <string>
 
 #include "app/browser/batch_download.h"
@@ -6,6 +7,7 @@
 #include "app/shell/addresses.h"
 #include "app/shell/globals.h"
 #include "app/shell/handler_table.h"
+#include "app/web/fetch_limits.h"
 #include "app/web/http_request.h"
 #include "app/web/index_pages.h"
 #include "app/web/page_count.h"
@@ -30,10 +32,12 @@ void ListAlbums() {
     DoEvents();
     FetchIndexPages(firstPage, base, 0, false);
 
-    Text joined = Text::Copy(joinedPageText);
-    void* purls = SearchAll(purlPattern, joined);
-    void* pnames = SearchAll(pnamePattern, joined);
-    void* pnums = SearchAll(pnumPattern, joined);
+    // Read in place: nothing replaces the joined text before the next listing.
+    const char* joined = joinedPageText ? joinedPageText : "";
+    const size_t length = std::strlen(joined);
+    void* purls = SearchAll(purlPattern, joined, kListingMaxRecords);
+    void* pnames = SearchAll(pnamePattern, joined, kListingMaxRecords);
+    void* pnums = SearchAll(pnumPattern, joined, kListingMaxRecords);
     int32_t albums = CountOf(purls);
     SetIntProperty(form::进度条1, 13, 0);
     SetIntProperty(form::进度条1, 12, ProgressRange(2 * int64_t(albums)));
@@ -43,11 +47,11 @@ void ListAlbums() {
     for (int32_t i = 1; i <= albums; ++i) {
         // A purl is a path on the album root; any other text would lead to another host ("/x" after a root
         // "http://pexo.example" is the root's, ".evil.example/x" is not), so such an album has no address.
-        Text purl = MatchText(purls, i, joined);
+        Text purl = MatchText(purls, i, joined, length);
         AppendText(&albumUrls, purl.c_str()[0] == '/' ? Concat(root.c_str(), purl).c_str() : "");
         // Fewer names or counts than addresses: the missing ones are empty texts.
-        AppendText(&albumNames, MatchText(pnames, i, joined).c_str());
-        AppendText(&albumPictureCounts, MatchText(pnums, i, joined).c_str());
+        AppendText(&albumNames, MatchText(pnames, i, joined, length).c_str());
+        AppendText(&albumPictureCounts, MatchText(pnums, i, joined, length).c_str());
         AdvanceProgress();
     }
     rt::Value combo = Control(rt::kTagComboBox, form::组合框1);

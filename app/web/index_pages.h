@@ -6,8 +6,11 @@
 
 namespace app {
 
-// Fills pageCount, pageTexts, pageBaseUrl and joinedPageText; the maximum of 进度条1 becomes pageCount plus
-// extraSteps. busy is 1 while the workers run and stays 1 afterwards when keepBusy is set.
+// Fills pageCount, pageTexts (emptied again once joined), pageBaseUrl and joinedPageText; the maximum of 进度条1
+// becomes pageCount plus extraSteps. busy is 1 while the workers run and stays 1 afterwards when keepBusy is set. The
+// data blocks kept add up to kListingMaxBytes at most: the first block that would go over it is dropped and no further
+// page is asked for. joinedPageText is replaced only here, and this runs only while no listing runs, so the workers of
+// a listing can read it in place while busy is 1.
 void FetchIndexPages(const Text& firstPage, const Text& baseUrl, int64_t extraSteps, bool keepBusy);
 
 // True while a listing or a download runs: a second one must not start then.

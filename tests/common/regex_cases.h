@@ -165,6 +165,20 @@ TEST(RegexCompile, RejectedPatternLeavesAVariableThatFindsNothing) {
     EXPECT_FALSE(re.Compile("(?<=a*)b"));  // look-behind must have a fixed length
 }
 
+// A listing asks for at most so many records: the search keeps the first matches, in order, and no more.
+TEST(RegexSearch, MostMatchesKeepsTheFirstOnesOnly) {
+    RegexVar re;
+    ASSERT_TRUE(re.Compile("b+"));
+    const char* text = "ab abb abbb abbbb";
+    MatchList first(CallLibrary(kRegexCommands[kRegexSearchAll].fn, re.ref(), text, 2));
+    EXPECT_EQ(first.Texts(text), (std::vector<std::string>{"b", "bb"}));
+    MatchList more(CallLibrary(kRegexCommands[kRegexSearchAll].fn, re.ref(), text, 10));
+    EXPECT_EQ(more.Texts(text), (std::vector<std::string>{"b", "bb", "bbb", "bbbb"}));
+    MatchList none(CallLibrary(kRegexCommands[kRegexSearchAll].fn, re.ref(), text, 0));
+    ASSERT_NE(none.array(), nullptr);
+    EXPECT_EQ(none.size(), 0);
+}
+
 TEST(RegexCompile, VariableWithoutInitIsRefusedNotDereferenced) {
     RegexVariable bare{};
     Ref ref{&bare, kTagRegex};

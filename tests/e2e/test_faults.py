@@ -4,6 +4,7 @@ import os
 import re
 import shutil
 import socket
+import subprocess
 import sys
 import tempfile
 import threading
@@ -11,8 +12,8 @@ import time
 
 from harness import Session, check, q, run_tests, to_windows_path
 from test_download import download
-from test_listing import (COMBO, DOWNLOAD_ALL, DOWNLOAD_CHECKED, EDIT, LIST_ALBUMS, LIST_PICTURES, PROGRESS,
-                          list_albums, listed_demo)
+from test_listing import (COMBO, CONTAINER, DOWNLOAD_ALL, DOWNLOAD_CHECKED, EDIT, LIST_ALBUMS, LIST_PICTURES,
+                          PROGRESS, list_albums, listed_demo)
 
 # The wait of a page fetch: 90 s of silence.
 PAGE_TIMEOUT = 90
@@ -495,6 +496,95 @@ def huge_broken_and_endless_index_pages(artefacts):
         pages.remove()
 
 
+def first_cell_is_red(s):
+    """Whether the first cell of the grid shows the red thumbnail, from a screenshot of its container."""
+    bmp = os.path.join(tempfile.gettempdir(), "pexo-cell-%d.bmp" % os.getpid())
+    s.driver.ok("screenshot %s %s" % (CONTAINER, q(to_windows_path(bmp))))
+    pixel = subprocess.run(["convert", bmp, "-crop", "1x1+80+80", "-depth", "8", "txt:-"], capture_output=True,
+                           text=True).stdout
+    os.unlink(bmp)
+    rgb = re.search(r"\((\d+),(\d+),(\d+)", pixel)
+    check(rgb, "a pixel read from the screenshot: %r" % pixel)
+    r, g, b = (int(v) for v in rgb.groups())
+    return r > 200 and g < 60 and b < 60
+
+
+def until_first_cell_is_red(s, timeout):
+    start = time.time()
+    while not first_cell_is_red(s):
+        check(time.time() - start < timeout, "the red thumbnail did not arrive in its cell within %d s" % timeout)
+        time.sleep(0.2)
+
+
+def reload_first_cell(s):
+    """Picks 重新载入 on the first cell; returns once the service has seen the reload's request."""
+    d = s.driver
+    before = s.service.requests().count("GET /abpic/reload/red.jpg HTTP")
+    d.ok("click %s 80 80" % CONTAINER)
+    d.ok("rclick %s 80 80" % CONTAINER)
+    d.ok("menu 10000")
+    d.ok("menu-pick %s" % q("重新载入"))
+    start = time.time()
+    while s.service.requests().count("GET /abpic/reload/red.jpg HTTP") == before:
+        check(time.time() - start < 30, "no request for the reloaded thumbnail")
+        time.sleep(0.05)
+
+
+def reload_while_a_thumbnail_hangs(artefacts):
+    """重新载入 while the thumbnail takes 8 s to come (every request for it after the listing's): the window keeps
+    taking input and showing its menu meanwhile, a second 重新载入 inside the first is fine, and the picture
+    arrives in its cell. A reload whose grid is replaced by a new listing (三行, whose index page takes 20 s, so
+    that the reload's answer is in before the listing ends) leaves the new grid alone; closing the window during
+    a reload ends the program."""
+    port = free_port()
+    files = Overrides()
+    red = subprocess.run(["convert", "-size", "150x143", "xc:#ff0000", "jpeg:-"], capture_output=True,
+                         check=True).stdout
+    files.add(red, "/abpic/reload/red.jpg")
+    files.add(index_page("pictures", [("http://127.0.0.1:%d/abpic/reload/red.jpg" % port, "red.jpg"),
+                                      (thumb(port, 1005, 2), "IMG_0002.jpg")]),
+              "/demo/album/1005", "/demo/album/1005/index/0")
+    s = Session("--port", str(port), *files.options, "--fault", "once+delay:1=/abpic/reload/red.jpg",
+                "--fault", "delay:8000=/abpic/reload/red.jpg", "--fault", "delay:20000=/demo/album/1003/index/0",
+                artefacts=artefacts)
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        until_first_cell_is_red(s, 30)
+        reload_first_cell(s)
+        # While the fetch waits, the window takes input within 5 s: a pop-up menu, a caption read, and a second
+        # 重新载入 of the same cell.
+        d.ok("timeout 5000")
+        check(not first_cell_is_red(s), "the cell is emptied while its thumbnail is fetched again")
+        d.ok("rclick %s 5 5" % CONTAINER)
+        check('"全选"' in d.ok("menu"), "the menu shows during the reload")
+        d.ok("menu-close")
+        d.ok("text %s" % EDIT)
+        reload_first_cell(s)
+        d.ok("timeout 20000")
+        until_first_cell_is_red(s, 60)
+        check(s.service.requests().count("GET /abpic/reload/red.jpg HTTP") == 3, "two reloads, one request each")
+
+        # A new listing during a reload: the late thumbnail does not land in the new grid.
+        reload_first_cell(s)
+        seconds = list_album_responsively(s, "三行(15)", "/demo/album/1003")
+        check(seconds >= 20, "三行's index page took its 20 s (%.0f s)" % seconds)
+        check(not first_cell_is_red(s), "the reload of the old grid stays out of the new one")
+        check(len(thumbnails_requested(s, 1003)) == 15, "三行 is listed")
+        check(d.ok("state %s" % DOWNLOAD_ALL) == "1 1", "按钮4 enabled")
+
+        # Closing during a reload.
+        list_album_responsively(s, "旅行(50)", "/demo/album/1005")
+        until_first_cell_is_red(s, 30)
+        reload_first_cell(s)
+        d.ok("close")
+        check(d.ok("wait-exit 30000") == "0", "closing during a reload ends the program")
+    finally:
+        s.close()
+        files.remove()
+
+
 if __name__ == "__main__":
     cases = [
         ("AlbumIndexPageFaults", album_index_page_faults),
@@ -503,6 +593,7 @@ if __name__ == "__main__":
         ("HungIndexPages", hung_index_pages),
         ("LyingEntriesAndBytes", lying_entries_and_bytes),
         ("HugeBrokenAndEndlessIndexPages", huge_broken_and_endless_index_pages),
+        ("ReloadWhileAThumbnailHangs", reload_while_a_thumbnail_hangs),
     ]
     chosen = sys.argv[2:]
     sys.exit(1 if run_tests([c for c in cases if not chosen or c[0] in chosen], sys.argv[1],
