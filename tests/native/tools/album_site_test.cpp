@@ -394,7 +394,9 @@ TEST(AlbumSiteOptions, GrowAddsPicturesAndChangesOneWhenAsked) {
         std::string bytes = Body(Fetch(site, after[i].full));
         EXPECT_TRUE(seen.insert(bytes).second) << i;
         EXPECT_TRUE(DecodeJpeg(bytes).width > 0) << i;
-        if (i < old.size()) EXPECT_EQ(bytes == old[i], i != 2) << i;
+        if (i < old.size()) {
+            EXPECT_EQ(bytes == old[i], i != 2) << i;
+        }
     }
 
     SiteOptions startedGrown = options;
