@@ -1,6 +1,7 @@
 // Batch download: the ticked pictures or all of them into a chosen folder, ten downloads at a time. A picture
-// counts as saved only when its file was written whole (see SavePicture); the report says how many were saved
-// and how many failed.
+// counts as saved only when its file was written whole (see SavePicture), and a picture whose bytes the folder
+// already holds under its name counts as already there; the report says how many were saved, how many were
+// already there and how many failed.
 #include <atomic>
 #include <initializer_list>
 #include <mutex>
@@ -26,6 +27,7 @@ namespace {
 std::atomic<bool> downloading{false};
 std::atomic<int32_t> savedPictures{0};
 std::atomic<int32_t> failedPictures{0};
+std::atomic<int32_t> presentPictures{0};
 std::mutex failuresLock;
 std::vector<int32_t> failures;  // the pictures (1-based) that failed in the running download
 
@@ -61,8 +63,11 @@ int32_t DownloadWorker(int32_t) {
             }
             folder = Text::Copy(saveFolder);
         }
-        if (SavePicture(url, folder).saved) {
+        SaveOutcome outcome = SavePicture(url, folder);
+        if (outcome.saved) {
             ++savedPictures;
+        } else if (outcome.alreadyThere) {
+            ++presentPictures;
         } else {
             ++failedPictures;
             std::lock_guard<std::mutex> hold(failuresLock);
@@ -93,6 +98,16 @@ void ShowFailuresInGrid() {
     for (int32_t i = 1; i <= cells; ++i) SetBoolProperty(ControlAt(checkControls, i), 18, failed[size_t(i)]);
 }
 
+// "已成功下载N张图片。", with "，K张已存在" when some were in the folder already and "，M张下载失败" and the retry
+// line when some failed.
+Text DownloadReport() {
+    Text report = Concat("已成功下载", ToText(savedPictures.load()), "张图片");
+    if (presentPictures > 0) report = Concat(report, "，", ToText(presentPictures.load()), "张已存在");
+    if (failedPictures == 0) return Concat(report, "。");
+    return Concat(report, "，", ToText(failedPictures.load()), "张下载失败。\n",
+                  "下载失败的图片已勾选并标记[失败]，点击“下载选中图片”可以重试。");
+}
+
 void DownloadPictures() {
     downloading = true;
     SetDownloadButtonsEnabled(false);
@@ -112,16 +127,15 @@ void DownloadPictures() {
     } else if (chosen) {
         savedPictures = 0;
         failedPictures = 0;
+        presentPictures = 0;
         failures.clear();
         BeginDownloadStage();
+        BeginSavingStage(FolderWithBackslash(Text::Copy(saveFolder)));
         RunWorkerStage(&DownloadWorker);
+        EndSavingStage();
         ShowFailuresInGrid();
         downloading = false;
-        Text report = failedPictures == 0 ? Concat("已成功下载", ToText(savedPictures.load()), "张图片。")
-                                          : Concat("已成功下载", ToText(savedPictures.load()), "张图片，",
-                                                   ToText(failedPictures.load()), "张下载失败。\n",
-                                                   "下载失败的图片已勾选并标记[失败]，点击“下载选中图片”可以重试。");
-        ShowMessageBox(report.c_str(), 64, "提示");
+        ShowMessageBox(DownloadReport().c_str(), 64, "提示");
     } else {
         downloading = false;
         ShowMessageBox("没有选择保存路径！", 64, "提示");

@@ -10,8 +10,17 @@ namespace app {
 
 struct SaveOutcome {
     bool saved = false;
-    Text path;  // the file written, when saved
+    bool alreadyThere = false;  // not saved: a file of the same name (or a numbered form) holds the same bytes
+    Text path;                  // the file written, when saved
 };
+
+// A download stage into folder (ending with a backslash) begins: its files are listed once, with their sizes.
+// Until EndSavingStage, a picture SavePicture downloads into that folder whose bytes equal a file listed under
+// its name or one of that name's numbered forms, or one the stage saved, is not kept but counted as already
+// there. Files are compared only when their sizes are equal, each read at most once (its hash is kept) unless
+// it holds the same bytes; a file that cannot be read counts as different.
+void BeginSavingStage(const Text& folder);
+void EndSavingStage();
 
 // folder ends with a backslash. The name is the address's safe base name, numbered when taken. A download
 // past its limits counts as failed: the platform waits for good on a server that takes a request and never

@@ -2,6 +2,7 @@
 // from the first moment; the download streams into it, and only a complete download takes the mark away. Should
 // the download fail, be given up, or the program be killed, closing the file (which the system does for a
 // killed program) removes it. One file creation a picture: creating files is what a download costs most here.
+// A picture whose bytes a file of its name already holds is not kept: see BeginSavingStage.
 #include <windows.h>
 
 #include <algorithm>
@@ -10,8 +11,10 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/browser/download_names.h"
+#include "app/browser/folder_record.h"
 #include "app/browser/internet_mark.h"
 #include "app/browser/picture_saver.h"
 #include "app/browser/url_download.h"
@@ -112,6 +115,101 @@ Reservation ReserveFreeName(const Text& folder, const Text& base) {
     return {};
 }
 
+// The running download stage's folder and what it holds.
+struct SavingStage {
+    std::mutex lock;
+    bool active = false;
+    std::string folder;  // folded (FoldedName), ending with a backslash
+    FolderRecord record;
+};
+SavingStage stage;
+
+struct FileHandle {
+    HANDLE h;
+    explicit FileHandle(HANDLE handle) : h(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+};
+
+struct SearchHandle {
+    HANDLE h;
+    explicit SearchHandle(HANDLE handle) : h(handle) {}
+    SearchHandle(const SearchHandle&) = delete;
+    SearchHandle& operator=(const SearchHandle&) = delete;
+    ~SearchHandle() {
+        if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    }
+};
+
+bool ReadFully(HANDLE file, char* buffer, DWORD size) {
+    DWORD got = 0;
+    return ReadFile(file, buffer, size, &got, nullptr) && got == size;
+}
+
+// Reads the candidate file at path whole, comparing it with `mine` (the new picture, read back from its handle
+// from the start) for as long as they agree. True when every byte is equal. The candidate's hash is set when it
+// was read whole. A candidate being deleted, locked, changed in size or unreadable is simply not the same.
+bool SameBytes(HANDLE mine, const std::string& path, uint64_t size, std::optional<uint64_t>& theirHash) {
+    // Shared for reading only: a file open for writing or deletion elsewhere (another instance's picture under
+    // way, a file being deleted, which Wine still opens) is refused, and while it is open here nobody can change
+    // or delete the file this picture is found equal to.
+    FileHandle theirs(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER length{};
+    if (theirs.h == INVALID_HANDLE_VALUE || !GetFileSizeEx(theirs.h, &length) || uint64_t(length.QuadPart) != size)
+        return false;
+    LARGE_INTEGER start{};
+    bool equal = SetFilePointerEx(mine, start, nullptr, FILE_BEGIN);
+    constexpr DWORD kChunk = 64 * 1024;
+    std::vector<char> ours(kChunk), their(kChunk);
+    uint64_t hash = kContentHashStart;
+    for (uint64_t done = 0; done < size;) {
+        DWORD piece = DWORD(std::min<uint64_t>(kChunk, size - done));
+        if (!ReadFully(theirs.h, their.data(), piece)) return false;
+        hash = ContentHash(hash, std::string_view(their.data(), piece));
+        if (equal) equal = ReadFully(mine, ours.data(), piece) && std::memcmp(ours.data(), their.data(), piece) == 0;
+        done += piece;
+    }
+    theirHash = hash;
+    return equal;
+}
+
+// True when a file of the running stage's folder holds the picture just downloaded into `mine`: one named base
+// or a numbered form of it, of the same size and hash, whose bytes are read and found equal.
+bool AlreadyInFolder(const Text& folder, const Text& base, HANDLE mine, const UrlDownload& download) {
+    std::vector<FolderRecord::File> candidates;
+    std::vector<size_t> indexes;
+    size_t room = NameRoom(folder);
+    {
+        std::lock_guard<std::mutex> hold(stage.lock);
+        if (!stage.active || stage.folder != FoldedName(folder.str())) return false;
+        indexes = stage.record.Candidates(base.str(), download.received, download.hash,
+                                          [&](int32_t dup) { return FittingName(base, dup, room).str(); });
+        for (size_t index : indexes) candidates.push_back(stage.record.file(index));
+    }
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const FolderRecord::File& file = candidates[i];
+        std::optional<uint64_t> hash = file.hash;
+        bool same = SameBytes(mine, folder.str() + file.name, file.size, hash);
+        if (hash && !file.hash) {
+            std::lock_guard<std::mutex> hold(stage.lock);
+            if (stage.active && indexes[i] < stage.record.size()) stage.record.Hashed(indexes[i], *hash);
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
+// A picture this stage saved is a candidate for the pictures after it.
+void RecordSaved(const Text& folder, const std::string& path, const UrlDownload& download) {
+    std::lock_guard<std::mutex> hold(stage.lock);
+    if (stage.active && stage.folder == FoldedName(folder.str()))
+        stage.record.Add(path.substr(folder.str().size()), download.received, download.hash);
+}
+
 // Only http and https addresses without control bytes are downloaded (spaces go out as %20): an address a page
 // supplies could otherwise name ftp:, file: or any other scheme.
 bool IsWebAddress(const Text& url) {
@@ -125,10 +223,33 @@ ExclusiveCreate createExclusively = &CreateExclusively;
 
 uint64_t FreeNamesTried() { return namesTried; }
 
+void BeginSavingStage(const Text& folder) {
+    FolderRecord record;
+    WIN32_FIND_DATAA found;
+    SearchHandle search(FindFirstFileA((folder.str() + "*").c_str(), &found));
+    if (search.h != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            record.Add(found.cFileName, (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow);
+        } while (FindNextFileA(search.h, &found));
+    }
+    std::lock_guard<std::mutex> hold(stage.lock);
+    stage.active = true;
+    stage.folder = FoldedName(folder.str());
+    stage.record = std::move(record);
+}
+
+void EndSavingStage() {
+    std::lock_guard<std::mutex> hold(stage.lock);
+    stage.active = false;
+    stage.record = FolderRecord();
+}
+
 SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits& limits) {
     SaveOutcome outcome;
     if (!IsWebAddress(url) || !FolderTakesPictures(folder)) return outcome;
-    Reservation reservation = ReserveFreeName(folder, PictureBaseName(url));
+    Text base = PictureBaseName(url);
+    Reservation reservation = ReserveFreeName(folder, base);
     if (reservation.file == INVALID_HANDLE_VALUE) return outcome;
     UrlDownload download = DownloadUrlToFile(url.c_str(), reservation.file, reservation.path, limits);
     if (!download.ended) {  // left behind: the file goes with the download, and the name is free again
@@ -136,12 +257,20 @@ SaveOutcome SavePicture(const Text& url, const Text& folder, const PictureLimits
         return outcome;
     }
     bool complete = download.complete && download.status >= 200 && download.status < 300;
+    if (complete && AlreadyInFolder(folder, base, reservation.file, download)) {
+        // Still marked for deletion: the copy goes when it is closed, and its name is free again.
+        CloseHandle(reservation.file);
+        nameNumbers.GivenBack(reservation.key, reservation.dup);
+        outcome.alreadyThere = true;
+        return outcome;
+    }
     // The mark goes on while the file is still open to this download alone, so nobody opens it without the mark.
     // A picture its volume could mark and did not is not saved: it goes when it is closed, as a failed one does.
     bool kept = complete && DeleteOnClose(reservation.file, false);
     bool marked = kept && MarkFromInternet(reservation.path, url.c_str()) != InternetMark::kFailed;
     if (kept && !marked && DeleteOnClose(reservation.file, true)) kept = false;
     if (CloseHandle(reservation.file) && marked) {
+        RecordSaved(folder, reservation.path, download);
         outcome.saved = true;
         outcome.path = Text::Copy(reservation.path);
         return outcome;

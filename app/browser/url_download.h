@@ -14,6 +14,7 @@ struct UrlDownload {
     bool complete = false;  // the whole picture arrived (see DownloadUrlToFile)
     uint32_t status = 0;    // the response's HTTP status
     uint64_t received = 0;  // body bytes written into the file
+    uint64_t hash = 0;      // ContentHash of those bytes
 };
 
 // How long and how much one picture's download may take. The whole download may take baseMs plus what has
@@ -32,9 +33,9 @@ void BeginDownloadStage();
 // Downloads `url` into `file`, an empty file named `path`, open for reading, writing and deletion and marked for
 // deletion on close; nothing goes into the platform's cache. Complete means the announced length arrived, or a
 // chunked body ended and is not cut by its format, or a body that ended with its connection is a whole picture
-// by its format; an empty body is never complete. When the download ended, `file` is the caller's again. A download left behind keeps `file`
-// and closes it when it ends (or the program does), so the file goes then; meanwhile it is moved out of its
-// picture's name to a temporary name beside it, which frees the name.
+// by its format; an empty body is never complete. When the download ended, `file` is the caller's again. A download
+// left behind keeps `file` and closes it when it ends (or the program does), so the file goes then; meanwhile it is
+// moved out of its picture's name to a temporary name beside it, which frees the name.
 UrlDownload DownloadUrlToFile(const std::string& url, HANDLE file, const std::string& path,
                               const PictureLimits& limits);
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/browser/folder_record.h"
 #include "app/browser/picture_ends.h"
 #include "runtime/transfer.h"
 
@@ -47,17 +48,20 @@ void MoveAside(HANDLE file, const std::string& path) {
     }
 }
 
-// Writes the body into the picture's file. Given up, the file is moved aside and stays open, marked for deletion,
+// Writes the body into the picture's file, hashing what it writes so that the picture can be told from the files
+// already in its folder without reading it back. Given up, the file is moved aside and stays open, marked for deletion,
 // while the transfer may still write to it, and goes when the transfer ends or, should it never end, when the
 // program does.
 struct PictureFileSink final : rt::TransferSink {
     HANDLE file;
     std::string path;
     PictureEndCheck end;
+    uint64_t hash = kContentHashStart;
     PictureFileSink(HANDLE f, std::string p) : file(f), path(std::move(p)) {}
     bool Take(const char* data, size_t size) override {
         DWORD written = 0;
         end.Feed(std::string_view(data, size));
+        hash = ContentHash(hash, std::string_view(data, size));
         return WriteFile(file, data, DWORD(size), &written, nullptr) && written == size;
     }
     void GivenUp() override { MoveAside(file, path); }
@@ -82,6 +86,7 @@ UrlDownload DownloadUrlToFile(const std::string& url, HANDLE file, const std::st
     download.ended = outcome.ended;
     download.status = outcome.status;
     download.received = outcome.received;
+    download.hash = sink->hash;
     // The platform reports a chunked body cut short as ended, so a picture whose format tells its end must
     // show it there too; one that ended with its connection must show it whatever it is.
     PictureEnd end = sink->end.Verdict();

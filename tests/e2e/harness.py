@@ -13,6 +13,7 @@ import re
 import shutil
 import signal
 import subprocess
+import urllib.request
 import sys
 import tempfile
 import threading
@@ -130,10 +131,16 @@ class Service:
         self.root = "http://127.0.0.1:%d/" % self.port
         self.options = options
 
-    def manifest(self):
-        out = subprocess.run([SERVICE, *self.options, "--dump-manifest"], capture_output=True, text=True,
+    def manifest(self, *extra):
+        """The site as JSON; extra options (such as --grown) describe another state of the same site."""
+        out = subprocess.run([SERVICE, *self.options, *extra, "--dump-manifest"], capture_output=True, text=True,
                              check=True).stdout
         return json.loads(out)
+
+    def grow(self):
+        """Grows the site as its --grow option says (the service's /_control/grow)."""
+        with urllib.request.urlopen(self.root + "_control/grow", timeout=10) as answer:
+            check(answer.read() == b"grown", "the service grew")
 
     def requests(self):
         with open(self.log, "rb") as f:

@@ -72,15 +72,14 @@ def selection_is_saved_exactly(artefacts):
         album = pictures_of(s.service.manifest(), 1005)
         expected = {os.path.basename(album[n]["full"]): album[n]["sha256"] for n in (3, 7, 12)}
         check(digests(target) == expected, "files %s" % sorted(digests(target)))
-        # The same selection twice more, pressing only OK in the browser, which opens at the last folder:
-        # numbered names in the same folder, nothing overwritten.
-        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。", opens_there=True)
-        download(d, DOWNLOAD_CHECKED, target, "已成功下载3张图片。", opens_there=True)
-        names = sorted(os.listdir(target))
-        check(len(names) == 9 and "IMG_0003(1).jpg" in names and "IMG_0003(2).jpg" in names, names)
+        # The same selection twice more, pressing only OK in the browser, which opens at the last folder: the
+        # pictures are there already, so nothing is saved again and nothing is overwritten.
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载0张图片，3张已存在。", opens_there=True)
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载0张图片，3张已存在。", opens_there=True)
+        check(digests(target) == expected, "files %s" % sorted(digests(target)))
         # Cancelling still chooses nothing.
         cancel(d, DOWNLOAD_CHECKED)
-        check(len(os.listdir(target)) == 9, "cancelling saved nothing")
+        check(len(os.listdir(target)) == 3, "cancelling saved nothing")
     finally:
         s.close()
         shutil.rmtree(target, ignore_errors=True)
@@ -142,6 +141,46 @@ def failed_pictures_are_ticked_for_a_retry(artefacts):
         s.close()
         for path in (target, retry, again):
             shutil.rmtree(path, ignore_errors=True)
+
+
+def a_grown_album_downloaded_again_saves_only_what_is_new(artefacts):
+    """旅行 is downloaded whole; then the service adds 30 pictures and gives picture 3 other bytes, and the album is
+    listed and downloaded whole again into the same folder. Only the 30 new pictures and the changed one (as
+    IMG_0003(1).jpg) are saved; the 49 others are already there, and every old file keeps its bytes and its
+    modification time. One new picture fails once: it alone is ticked, the retry saves it alone, and a third
+    download finds all 80 there."""
+    s = Session("--grow", "1005:30:3", "--fault", "once+500=/pic/1005/IMG_0060.jpg", artefacts=artefacts)
+    target = folder()
+    try:
+        d = s.driver
+        listed_demo(d)
+        list_album(d, "旅行(50)")
+        download(d, DOWNLOAD_ALL, target, "已成功下载50张图片。")
+        old = pictures_of(s.service.manifest(), 1005)
+        before = {name: os.stat(os.path.join(target, name)).st_mtime_ns for name in os.listdir(target)}
+        check(digests(target) == {os.path.basename(p["full"]): p["sha256"] for p in old.values()}, "first download")
+
+        s.service.grow()
+        list_album(d, "旅行(50)")
+        download(d, DOWNLOAD_ALL, target, "已成功下载30张图片，49张已存在，1张下载失败。\\n"
+                 "下载失败的图片已勾选并标记[失败]，点击“下载选中图片”可以重试。")
+        grown = pictures_of(s.service.manifest("--grown"), 1005)
+        check(len(grown) == 80 and grown[3]["sha256"] != old[3]["sha256"], "the site grew")
+        expected = {os.path.basename(p["full"]): p["sha256"] for p in old.values()}
+        expected.update({os.path.basename(grown[n]["full"]): grown[n]["sha256"] for n in range(51, 81) if n != 60})
+        expected["IMG_0003(1).jpg"] = grown[3]["sha256"]
+        check(digests(target) == expected, "saved %s" % sorted(set(digests(target)) ^ set(expected)))
+        touched = [name for name, mtime in before.items() if os.stat(os.path.join(target, name)).st_mtime_ns != mtime]
+        check(not touched, "old files touched: %s" % touched)
+
+        download(d, DOWNLOAD_CHECKED, target, "已成功下载1张图片。")
+        expected["IMG_0060.jpg"] = grown[60]["sha256"]
+        check(digests(target) == expected, "the retry saved %s" % sorted(set(digests(target)) ^ set(expected)))
+        download(d, DOWNLOAD_ALL, target, "已成功下载0张图片，80张已存在。")
+        check(digests(target) == expected, "nothing saved a third time")
+    finally:
+        s.close()
+        shutil.rmtree(target, ignore_errors=True)
 
 
 def hung_reset_and_trickling_pictures(artefacts):
@@ -219,6 +258,7 @@ if __name__ == "__main__":
         ("SelectionIsSavedExactly", selection_is_saved_exactly),
         ("FailuresAreReportedAndLeaveNoFile", failures_are_reported_and_leave_no_file),
         ("FailedPicturesAreTickedForARetry", failed_pictures_are_ticked_for_a_retry),
+        ("AGrownAlbumDownloadedAgainSavesOnlyWhatIsNew", a_grown_album_downloaded_again_saves_only_what_is_new),
         ("HungResetAndTricklingPictures", hung_reset_and_trickling_pictures),
         ("SameBaseNamesAndUnsafeNamesAreAllKept", same_base_names_and_unsafe_names_are_all_kept),
         ("RefusalsAndCancel", refusals_and_cancel),

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -84,6 +85,9 @@ std::string UsageText() {
            "  --long-header N          add an X-Padding header with N bytes of value to every answer\n"
            "  --override PATH=FILE     serve FILE's bytes at PATH (repeatable)\n"
            "  --log FILE               append every request head as received to FILE (- : standard error)\n"
+           "  --grow ID:ADD:CHANGE     album ID gets ADD more pictures and picture CHANGE new bytes once\n"
+           "                           /_control/grow is requested (CHANGE 0: none)\n"
+           "  --grown                  start grown (with --dump-manifest: the grown site)\n"
            "  --dump-manifest          print users, albums and pictures as JSON and exit\n"
            "  --help                   this text\n";
 }
@@ -95,15 +99,29 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
             config.dumpManifest = true;
             continue;
         }
+        if (option == "--grown") {
+            config.site.grown = true;
+            continue;
+        }
         if (option == "--help" || option == "-h") {
             config.help = true;
             continue;
         }
-        static const std::string_view kValueOptions[] = {
-            "--port",    "--big",         "--albums-per-page", "--pictures-per-page",
-            "--latency", "--long-header", "--version-text",    "--download-url",
-            "--fault",   "--set-cookie",  "--override",        "--log",
-            "--big-name", "--page-cookie"};
+        static const std::string_view kValueOptions[] = {"--port",
+                                                         "--big",
+                                                         "--albums-per-page",
+                                                         "--pictures-per-page",
+                                                         "--latency",
+                                                         "--long-header",
+                                                         "--version-text",
+                                                         "--download-url",
+                                                         "--fault",
+                                                         "--set-cookie",
+                                                         "--override",
+                                                         "--log",
+                                                         "--big-name",
+                                                         "--page-cookie",
+                                                         "--grow"};
         if (std::find(std::begin(kValueOptions), std::end(kValueOptions), option) == std::end(kValueOptions)) {
             error = "unknown option " + option;
             return false;
@@ -131,6 +149,17 @@ bool ParseCommandLine(const std::vector<std::string>& args, Config& config, std:
                 return false;
             }
             config.site.bigAlbumFileName = value;
+        } else if (option == "--grow") {
+            int id = 0, add = 0, change = 0;
+            char end = 0;
+            if (std::sscanf(value.c_str(), "%d:%d:%d%c", &id, &add, &change, &end) != 3 || id <= 0 || add < 0 ||
+                add > 100000 || change < 0) {
+                error = "--grow: expected ID:ADD:CHANGE; got " + value;
+                return false;
+            }
+            config.site.growAlbum = id;
+            config.site.growAdd = add;
+            config.site.growChange = change;
         } else if (option == "--albums-per-page") {
             if (!numberIn(1, 100000)) return false;
             config.site.albumsPerPage = int(number);

@@ -172,6 +172,7 @@ Site::Site(SiteOptions options) : options_(std::move(options)) {
     }
 
     slots_ = std::make_unique<Slot[]>(pictures_.size());
+    grown_ = options_.grown;
     versionText_ = Shared(options_.versionText);
 
     std::string home = PageStart("Pexo相册");
@@ -190,6 +191,7 @@ void Site::AddUser(std::string name) {
 
 size_t Site::AddAlbum(std::string name, int pictureCount) {
     Album album;
+    if (kFirstAlbumId + int(albums_.size()) == options_.growAlbum) pictureCount += std::max(0, options_.growAdd);
     album.id = kFirstAlbumId + int(albums_.size());
     album.name = std::move(name);
     album.owner = users_.back().name;
@@ -202,8 +204,8 @@ size_t Site::AddAlbum(std::string name, int pictureCount) {
         std::string fileName = bench && !options_.bigAlbumFileName.empty()
                                    ? std::to_string(n) + "/" + options_.bigAlbumFileName
                                    : std::string(file);
-        AddPicture(album, std::string(kPictureWords[(n - 1) % std::size(kPictureWords)]) + std::to_string(n),
-                   fileName, kThumbPrefix, "");
+        AddPicture(album, std::string(kPictureWords[(n - 1) % std::size(kPictureWords)]) + std::to_string(n), fileName,
+                   kThumbPrefix, "");
         // The benchmark album keeps its pictures small: thousands of them stay in memory.
         if (bench) {
             pictures_.back().fullWidth = kBenchFullSize.width;
@@ -248,7 +250,20 @@ const User* Site::FindUser(std::string_view name) const {
 
 int Site::AlbumPageCount(const User& user) const { return PageCount(user.albums.size(), options_.albumsPerPage); }
 
-int Site::PicturePageCount(const Album& album) const { return PageCount(album.pictureCount, options_.picturesPerPage); }
+int Site::PicturePageCount(const Album& album) const {
+    return PageCount(ShownPictures(album), options_.picturesPerPage);
+}
+
+size_t Site::ShownPictures(const Album& album) const {
+    if (album.id != options_.growAlbum || grown_) return album.pictureCount;
+    return album.pictureCount - std::min(album.pictureCount, size_t(std::max(0, options_.growAdd)));
+}
+
+bool Site::IsChanged(size_t pictureIndex) const {
+    const Picture& picture = pictures_[pictureIndex];
+    return grown_ && options_.growChange > 0 && picture.albumId == options_.growAlbum &&
+           picture.number == options_.growChange;
+}
 
 std::string Site::AlbumIndexPage(const User& user, int page) const {
     std::string base = "/" + user.name + "/album";
@@ -263,13 +278,13 @@ std::string Site::AlbumIndexPage(const User& user, int page) const {
     for (size_t i = first; i < last; ++i) {
         const Album& album = albums_[user.albums[i]];
         out += "{purl:\"" + album.path + "\",pname:\"" + album.name + "\",pnum:\"" +
-               std::to_string(album.pictureCount) + "\"}" + (i + 1 < last ? ",\n" : "\n");
+               std::to_string(ShownPictures(album)) + "\"}" + (i + 1 < last ? ",\n" : "\n");
     }
     out += "];\n</script>\n<ul class=\"albums\">\n";
     for (size_t i = first; i < last; ++i) {
         const Album& album = albums_[user.albums[i]];
         out += "<li><a href=\"" + album.path + "\">" + HtmlEscape(album.name) + "</a> (" +
-               std::to_string(album.pictureCount) + "张)</li>\n";
+               std::to_string(ShownPictures(album)) + "张)</li>\n";
     }
     out += "</ul>\n</div>\n";
     out += Pager(base, page, AlbumPageCount(user));
@@ -280,12 +295,12 @@ std::string Site::AlbumIndexPage(const User& user, int page) const {
 std::string Site::PictureIndexPage(const Album& album, int page, std::string_view origin) const {
     std::string title = album.name + " - " + album.owner + "的相册";
     size_t first = album.firstPicture + size_t(page) * options_.picturesPerPage;
-    size_t last = std::min(album.firstPicture + album.pictureCount, first + options_.picturesPerPage);
+    size_t last = std::min(album.firstPicture + ShownPictures(album), first + options_.picturesPerPage);
 
     std::string out = PageStart(title + " - Pexo相册");
     out += "<div class=\"nav\"><a href=\"/\">Pexo相册</a> &gt; <a href=\"/" + album.owner + "/album\">" +
            HtmlEscape(album.owner) + "的相册</a> &gt; " + HtmlEscape(album.name) + "</div>\n<h1>" +
-           HtmlEscape(album.name) + " (共" + std::to_string(album.pictureCount) + "张)</h1>\n";
+           HtmlEscape(album.name) + " (共" + std::to_string(ShownPictures(album)) + "张)</h1>\n";
     out += "<div id=\"forimgs\">\n<script type=\"text/javascript\">\nvar pictures = [\n";
     for (size_t i = first; i < last; ++i) {
         const Picture& picture = pictures_[i];
@@ -306,13 +321,14 @@ std::string Site::PictureIndexPage(const Album& album, int page, std::string_vie
 }
 
 PictureImages Site::Images(size_t pictureIndex) const {
-    Slot& slot = slots_[pictureIndex];
+    // The changed picture is the same card with another album id mixed in: the same name, other bytes.
+    bool changed = IsChanged(pictureIndex);
+    Slot& slot = changed ? changedSlot_ : slots_[pictureIndex];
     std::call_once(slot.once, [&] {
         const Picture& picture = pictures_[pictureIndex];
-        slot.images.thumb =
-            Shared(DrawCardJpeg({picture.thumbWidth, picture.thumbHeight, picture.albumId, picture.number}));
-        slot.images.full =
-            Shared(DrawCardJpeg({picture.fullWidth, picture.fullHeight, picture.albumId, picture.number}));
+        int mixed = changed ? picture.albumId + 1 : picture.albumId;
+        slot.images.thumb = Shared(DrawCardJpeg({picture.thumbWidth, picture.thumbHeight, mixed, picture.number}));
+        slot.images.full = Shared(DrawCardJpeg({picture.fullWidth, picture.fullHeight, mixed, picture.number}));
     });
     return slot.images;
 }
@@ -320,6 +336,8 @@ PictureImages Site::Images(size_t pictureIndex) const {
 Resource Site::PictureFile(std::string_view key, bool full) const {
     auto it = pictureByKey_.find(std::string(key));
     if (it == pictureByKey_.end()) return NotFound();
+    const Picture& picture = pictures_[it->second];
+    if (size_t(picture.number) > ShownPictures(albums_[size_t(picture.albumId - kFirstAlbumId)])) return NotFound();
     PictureImages images = Images(it->second);
     return {200, std::string(kJpegType), full ? images.full : images.thumb};
 }
@@ -358,6 +376,10 @@ Resource Site::Resolve(std::string_view path, std::string_view origin) const {
 Resource Site::ResolveExact(std::string_view path, std::string_view origin) const {
     if (path.empty() || path[0] != '/') return NotFound();
     if (path == "/") return {200, std::string(kHtmlType), homePage_};
+    if (path == kGrowPath) {
+        grown_ = true;
+        return Found(kTextType, "grown");
+    }
     if (path == "/pexo.txt") return {200, std::string(kTextType), versionText_};
     if (path == "/pexoxiazai.txt") {
         std::string address = options_.downloadAddress;
@@ -414,14 +436,18 @@ std::string Site::ManifestJson() const {
         AppendJsonString(out, album.name);
         out += ", \"path\": ";
         AppendJsonString(out, album.path);
-        out += ", \"pictures\": " + std::to_string(album.pictureCount) +
+        out += ", \"pictures\": " + std::to_string(ShownPictures(album)) +
                ", \"pages\": " + std::to_string(PicturePageCount(album));
         out += a + 1 < albums_.size() ? "},\n" : "}\n";
     }
     out += "],\n\"pictures\": [\n";
+    bool first = true;
     for (size_t i = 0; i < pictures_.size(); ++i) {
         const Picture& picture = pictures_[i];
+        if (size_t(picture.number) > ShownPictures(albums_[size_t(picture.albumId - kFirstAlbumId)])) continue;
         PictureImages images = Images(i);
+        out += first ? "" : ",\n";
+        first = false;
         out += "{\"album\": " + std::to_string(picture.albumId) + ", \"number\": " + std::to_string(picture.number) +
                ", \"name\": ";
         AppendJsonString(out, picture.name);
@@ -434,10 +460,9 @@ std::string Site::ManifestJson() const {
                ", \"width\": " + std::to_string(picture.fullWidth) +
                ", \"height\": " + std::to_string(picture.fullHeight) +
                ", \"size\": " + std::to_string(images.full->size()) + ", \"sha256\": \"" + Sha256Hex(*images.full) +
-               "\"";
-        out += i + 1 < pictures_.size() ? "},\n" : "}\n";
+               "\"}";
     }
-    out += "]\n}\n";
+    out += "\n]\n}\n";
     return out;
 }
 

@@ -1,6 +1,7 @@
 // The generated sample site: users, albums and pictures, the pages that list them and the JPEG files.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -19,6 +20,12 @@ struct SiteOptions {
     int picturesPerPage = 24;          // pictures per picture index page
     std::string versionText = "V1.0";  // body of /pexo.txt, bytes as they are
     std::string downloadAddress;       // body of /pexoxiazai.txt; empty: origin + "/download.html"
+    // Growth of one album between two listings: growAdd more pictures after its own, and picture growChange
+    // (1-based, 0: none) drawn anew, shown once /_control/grow was requested (or from the start when grown).
+    int growAlbum = 0;
+    int growAdd = 0;
+    int growChange = 0;
+    bool grown = false;
 };
 
 struct Picture {
@@ -86,6 +93,10 @@ public:
     // (UTF-8). Makes every picture.
     std::string ManifestJson() const;
 
+    // The pictures of the album the site shows now: all of them once grown, its first ones before.
+    size_t ShownPictures(const Album& album) const;
+    bool grown() const { return grown_; }
+
     const User* FindUser(std::string_view name) const;
     const std::vector<User>& users() const { return users_; }
     const std::vector<Album>& albums() const { return albums_; }
@@ -101,6 +112,7 @@ private:
     Resource ResolveExact(std::string_view path, std::string_view origin) const;
     Resource ResolveUserPath(const std::vector<std::string_view>& parts, std::string_view origin) const;
     Resource PictureFile(std::string_view key, bool full) const;
+    bool IsChanged(size_t pictureIndex) const;
 
     SiteOptions options_;
     std::vector<User> users_;
@@ -116,7 +128,12 @@ private:
         PictureImages images;
     };
     std::unique_ptr<Slot[]> slots_;
+    mutable Slot changedSlot_;  // the changed picture's images once grown
+    mutable std::atomic<bool> grown_{false};
 };
+
+// Requested (any method), it grows the site as SiteOptions::grow* say; answered "grown".
+inline constexpr std::string_view kGrowPath = "/_control/grow";
 
 // Site paths: the thumbnail and full-size prefixes, compared without regard to letter case.
 inline constexpr std::string_view kThumbPrefix = "/abpic/";

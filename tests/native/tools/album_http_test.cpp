@@ -143,7 +143,8 @@ TEST(CommandLine, OptionsFillTheConfiguration) {
                                   "--long-header",  "2000",
                                   "--override",     "/\xE5\xB0\x8F\xE6\x98\x8E/album=" + file,
                                   "--log",          "-",
-                                  "--dump-manifest"},
+                                  "--grow",         "1005:30:3",
+                                  "--grown",        "--dump-manifest"},
                                  config, error))
         << error;
     EXPECT_EQ(config.server.port, 8080);
@@ -162,6 +163,10 @@ TEST(CommandLine, OptionsFillTheConfiguration) {
     EXPECT_EQ(*config.server.overrides[0].body, "<div id=\"forimgs\">{purl:\"/x\"}</div>");
     EXPECT_EQ(config.logPath, "-");
     EXPECT_TRUE(config.dumpManifest);
+    EXPECT_EQ(config.site.growAlbum, 1005);
+    EXPECT_EQ(config.site.growAdd, 30);
+    EXPECT_EQ(config.site.growChange, 3);
+    EXPECT_TRUE(config.site.grown);
     std::remove(file.c_str());
 }
 
@@ -173,7 +178,9 @@ TEST(CommandLine, BadOptionsAreReported) {
                                                        {"--fault", "slow=/x"},
                                                        {"--override", "/x"},
                                                        {"--override", "/x=/no/such/file"},
-                                                       {"--latency", "-1"}};
+                                                       {"--latency", "-1"},
+                                                       {"--grow", "1005:30"},
+                                                       {"--grow", "x:1:2"}};
     for (const auto& args : bad) {
         Config config;
         std::string error;

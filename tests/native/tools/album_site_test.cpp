@@ -366,6 +366,48 @@ TEST(AlbumSiteOptions, PageSizesAndTheBenchmarkAlbum) {
     EXPECT_EQ(last.height, 240);
 }
 
+// A grown album: before /_control/grow it lists and serves its first pictures only; after it, the added ones
+// too, and the changed picture has other bytes under its old address while every other picture keeps its own.
+// A site started grown serves the same bytes, so the manifest of the grown site describes what was served.
+TEST(AlbumSiteOptions, GrowAddsPicturesAndChangesOneWhenAsked) {
+    SiteOptions options;
+    options.growAlbum = 1005;
+    options.growAdd = 30;
+    options.growChange = 3;
+    Site site(options);
+    std::string album = kOrigin + std::string("/demo/album/1005");
+    std::vector<ScrapedPicture> before = ListPictures(site, album);
+    ASSERT_EQ(before.size(), 50u);
+    EXPECT_EQ(ListAlbums(site, "demo")[4].count, "50");
+    EXPECT_EQ(Fetch(site, kOrigin + std::string("/pic/1005/IMG_0051.jpg")).status, 404);
+    std::vector<std::string> old;
+    for (const ScrapedPicture& picture : before) old.push_back(Body(Fetch(site, picture.full)));
+
+    Resource grow = site.Resolve(kGrowPath, kOrigin);
+    EXPECT_EQ(grow.status, 200);
+    EXPECT_TRUE(site.grown());
+    std::vector<ScrapedPicture> after = ListPictures(site, album);
+    ASSERT_EQ(after.size(), 80u);
+    EXPECT_EQ(ListAlbums(site, "demo")[4].count, "80");
+    std::set<std::string> seen;
+    for (size_t i = 0; i < after.size(); ++i) {
+        std::string bytes = Body(Fetch(site, after[i].full));
+        EXPECT_TRUE(seen.insert(bytes).second) << i;
+        EXPECT_TRUE(DecodeJpeg(bytes).width > 0) << i;
+        if (i < old.size()) {
+            EXPECT_EQ(bytes == old[i], i != 2) << i;
+        }
+    }
+
+    SiteOptions startedGrown = options;
+    startedGrown.grown = true;
+    Site again(startedGrown);
+    EXPECT_EQ(Body(Fetch(again, after[2].full)), Body(Fetch(site, after[2].full)));
+    EXPECT_EQ(Body(Fetch(again, after[79].full)), Body(Fetch(site, after[79].full)));
+    EXPECT_NE(again.ManifestJson().find("\"full\": \"/pic/1005/IMG_0080.jpg\""), std::string::npos);
+    EXPECT_EQ(Site(options).ManifestJson().find("/pic/1005/IMG_0051.jpg"), std::string::npos);
+}
+
 TEST(AlbumSitePaths, FullSizePathReplacesEveryThumbnailDirectoryInAnyCase) {
     EXPECT_EQ(FullSizePath("http://h/abpic/1/a.jpg"), "http://h/pic/1/a.jpg");
     EXPECT_EQ(FullSizePath("http://h/AbPiC/1/ABPIC/a.jpg"), "http://h/pic/1/pic/a.jpg");

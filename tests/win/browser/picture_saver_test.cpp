@@ -124,7 +124,8 @@ TEST_F(PictureSaving, CookiesOfTheStoreGoWithEachPictureAndComeBackFromIt) {
     ASSERT_TRUE(InternetGetCookieA(base.c_str(), nullptr, cookies, &size));
     EXPECT_NE(std::string(cookies).find("given=1"), std::string::npos) << cookies;
     for (const char* gone : {"album=; path=/pic/", "elsewhere=; path=/other/", "given=; path=/"})
-        InternetSetCookieA(base.c_str(), nullptr, (gone + std::string("; expires=Thu, 01-Jan-1970 00:00:00 GMT")).c_str());
+        InternetSetCookieA(base.c_str(), nullptr,
+                           (gone + std::string("; expires=Thu, 01-Jan-1970 00:00:00 GMT")).c_str());
 }
 
 // A saved picture carries the internet zone mark where the volume keeps named streams; elsewhere (Wine's
@@ -250,7 +251,8 @@ TEST_F(PictureSaving, ASilentServerIsLeftBehindAndLeavesNoFile) {
             return reply;
         });
         ULONGLONG start = GetTickCount64();
-        EXPECT_FALSE(SavePicture(Text::Copy(server.Url("/pic/silent.jpg")), Text::Copy(folder_), PictureLimits{1500}).saved);
+        EXPECT_FALSE(
+            SavePicture(Text::Copy(server.Url("/pic/silent.jpg")), Text::Copy(folder_), PictureLimits{1500}).saved);
         double seconds = double(GetTickCount64() - start) / 1000;
         EXPECT_GE(seconds, 1.4);
         EXPECT_LT(seconds, 5.0);
@@ -325,7 +327,9 @@ TEST_F(PictureSaving, RedirectsArriveAndLoopsFail) {
         } else {
             reply.status = std::stoi(path.substr(1, 3));  // /301/a.jpg
             bool elsewhere = path.find("other") != std::string::npos;
-            reply.extraHeaders = "Location: " + (elsewhere ? other.Url("/pictures" + path.substr(4)) : "/moved" + path.substr(4)) + "\r\n";
+            reply.extraHeaders =
+                "Location: " + (elsewhere ? other.Url("/pictures" + path.substr(4)) : "/moved" + path.substr(4)) +
+                "\r\n";
             reply.body = "<html>moved</html>";
         }
         return reply;
@@ -504,6 +508,122 @@ TEST_F(PictureSaving, ManyPicturesOfOneNameCostOneTryEach) {
     EXPECT_EQ(next.path.str(), folder_ + "SAME(151).jpg");
     EXPECT_EQ(Read("same(150).jpg"), "another instance's");
     EXPECT_EQ(Files().size(), 151u);
+}
+
+// A download stage into a folder that holds some of its pictures already: a picture whose bytes equal the file
+// under its name or a numbered form of it (b(3).jpg, or a name in another letter case) is not saved again and
+// counts as already there; a file of the same name and size with other bytes, or the same bytes under another
+// name, does not. Nothing in the folder changes but the pictures saved, and a picture saved earlier in the
+// stage counts too.
+class PictureSavingStage : public PictureSaving {
+protected:
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(folder_ + name, std::ios::binary) << bytes;
+    }
+    void Begin() { BeginSavingStage(Text::Copy(folder_)); }
+    void TearDown() override {
+        EndSavingStage();
+        PictureSaving::TearDown();
+    }
+    static std::string BodyOf(const std::string& path) { return "JPEG bytes of " + path; }
+};
+
+TEST_F(PictureSavingStage, SameBytesUnderItsNameOrANumberedFormAreAlreadyThere) {
+    HttpTestServer server(&Pictures);
+    Write("a.jpg", BodyOf("/pic/a.jpg"));
+    Write("b.jpg", BodyOf("/pic/b.jpX"));     // same size, other bytes
+    Write("b(1).jpg", "an older picture b");  // other size
+    Write("b(3).jpg", BodyOf("/pic/B.jpg"));  // the same bytes but for the letter case of the address
+    Write("c.jpg", BodyOf("/pic/c.jpX"));
+    Write("elsewhere.jpg", BodyOf("/pic/d.jpg"));
+    std::set<std::string> before = Files();
+    Begin();
+
+    SaveOutcome a = Save(server.Url("/pic/a.jpg"));
+    EXPECT_FALSE(a.saved);
+    EXPECT_TRUE(a.alreadyThere);
+    SaveOutcome b = Save(server.Url("/pic/B.jpg"));
+    EXPECT_FALSE(b.saved);
+    EXPECT_TRUE(b.alreadyThere);
+    SaveOutcome c = Save(server.Url("/pic/c.jpg"));
+    ASSERT_TRUE(c.saved);
+    EXPECT_FALSE(c.alreadyThere);
+    EXPECT_EQ(c.path.str(), folder_ + "c(1).jpg");
+    SaveOutcome d = Save(server.Url("/pic/d.jpg"));
+    ASSERT_TRUE(d.saved);
+    EXPECT_EQ(d.path.str(), folder_ + "d.jpg");
+    // Saved in this stage: the same picture again is already there, and the name tried for it is free again.
+    EXPECT_TRUE(Save(server.Url("/pic/c.jpg")).alreadyThere);
+    EXPECT_TRUE(Save(server.Url("/pic/a.jpg")).alreadyThere);
+
+    std::set<std::string> after = before;
+    after.insert({"c(1).jpg", "d.jpg"});
+    EXPECT_EQ(Files(), after);
+    EXPECT_EQ(Read("a.jpg"), BodyOf("/pic/a.jpg"));
+    EXPECT_EQ(Read("b.jpg"), BodyOf("/pic/b.jpX"));
+    EXPECT_EQ(Read("c(1).jpg"), BodyOf("/pic/c.jpg"));
+
+    // Outside a stage, or into another folder than the stage's, every picture is saved as before.
+    EndSavingStage();
+    SaveOutcome again = Save(server.Url("/pic/a.jpg"));
+    ASSERT_TRUE(again.saved);
+    EXPECT_EQ(again.path.str(), folder_ + "a(1).jpg");
+}
+
+// The folder may change under the stage (another instance, the person): a candidate that is locked, deleted or
+// being deleted since the listing, or one that grew, is not the same picture, and the picture is saved, never
+// failed and never written over anything.
+TEST_F(PictureSavingStage, ACandidateLockedOrGoneMeanwhileDoesNotFailThePicture) {
+    HttpTestServer server(&Pictures);
+    for (const char* name : {"locked", "deleted", "pending", "grown"})
+        Write(std::string(name) + ".jpg", BodyOf(std::string("/pic/") + name + ".jpg"));
+    Begin();
+    HANDLE locked = CreateFileA((folder_ + "locked.jpg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(DeleteFileA((folder_ + "deleted.jpg").c_str()));
+    HANDLE pending =
+        CreateFileA((folder_ + "pending.jpg").c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(pending, INVALID_HANDLE_VALUE);
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    ASSERT_TRUE(SetFileInformationByHandle(pending, FileDispositionInfo, &disposition, sizeof disposition));
+    Write("grown.jpg", BodyOf("/pic/grown.jpg") + " and more");
+
+    SaveOutcome l = Save(server.Url("/pic/locked.jpg"));
+    EXPECT_TRUE(l.saved);
+    EXPECT_EQ(l.path.str(), folder_ + "locked(1).jpg");
+    SaveOutcome d = Save(server.Url("/pic/deleted.jpg"));
+    EXPECT_TRUE(d.saved);
+    EXPECT_EQ(d.path.str(), folder_ + "deleted.jpg");
+    EXPECT_TRUE(Save(server.Url("/pic/pending.jpg")).saved);
+    SaveOutcome g = Save(server.Url("/pic/grown.jpg"));
+    EXPECT_TRUE(g.saved);
+    EXPECT_EQ(g.path.str(), folder_ + "grown(1).jpg");
+    CloseHandle(locked);
+    CloseHandle(pending);
+    EXPECT_EQ(Read("locked.jpg"), BodyOf("/pic/locked.jpg"));
+    EXPECT_EQ(Read("locked(1).jpg"), BodyOf("/pic/locked.jpg"));
+    EXPECT_EQ(Read("deleted.jpg"), BodyOf("/pic/deleted.jpg"));
+    EXPECT_EQ(Read("grown.jpg"), BodyOf("/pic/grown.jpg") + " and more");
+}
+
+// 150 pictures of one name and one size, all different, then all of them again in the next stage: each costs
+// about one name tried, the first stage saves all of them, and the second finds every one already there.
+TEST_F(PictureSavingStage, ManyPicturesOfOneNameAndSizeCostOneTryEach) {
+    HttpTestServer server(&Pictures);
+    auto url = [&](int i) {
+        char query[16];
+        std::snprintf(query, sizeof query, "?n=%04d", i);
+        return server.Url(std::string("/pic/same.jpg") + query);
+    };
+    uint64_t before = FreeNamesTried();
+    Begin();
+    for (int i = 0; i < 150; ++i) ASSERT_TRUE(Save(url(i)).saved) << i;
+    EndSavingStage();
+    Begin();
+    for (int i = 149; i >= 0; --i) ASSERT_TRUE(Save(url(i)).alreadyThere) << i;
+    EXPECT_LE(FreeNamesTried() - before, 320u);
+    EXPECT_EQ(Files().size(), 150u);
 }
 
 // A picture that failed gives its name back: retried, it gets the name it would have had.
