@@ -243,7 +243,9 @@ struct TransferWork final : KeptWork {
     }
 
     // The thread uses its request's handle only while stop is unset: once the caller has closed it, the
-    // platform may hand the same value to another transfer.
+    // platform may hand the same value to another transfer. Between the thread's look at stop and its next call
+    // there is still an instant in which the caller may close the handle; only WinINet's asynchronous mode, with
+    // every call on one thread, would close that gap.
     HINTERNET Send(const UrlParts& parts, InternetHandle* connection);
     bool Follow(HINTERNET h, UrlParts* parts);
     BodyEnd ReadBody(HINTERNET h);
