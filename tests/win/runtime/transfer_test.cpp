@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/transfer.h"
+#include "tests/win/support/abandoned_transfers.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace rt {
@@ -146,8 +147,7 @@ TEST(TransferGivingUp, EndlessHeadsAreGivenUpCountedAndCapped) {
         if (r.requestLine.find("/ok") != std::string::npos) reply = Reply{200, "", "fine"};
         return reply;
     });
-    for (int i = 0; i < 300 && AbandonedTransfers() > 0; ++i) Sleep(100);  // earlier tests' servers are gone
-    ASSERT_EQ(AbandonedTransfers(), 0);
+    ASSERT_EQ(testing_support::WaitForNoAbandonedTransfers(), 0);  // earlier tests' servers are gone
     std::string body;
     for (const char* path : {"/head", "/continue"}) {
         ULONGLONG start = GetTickCount64();
@@ -169,8 +169,7 @@ TEST(TransferGivingUp, EndlessHeadsAreGivenUpCountedAndCapped) {
     EXPECT_EQ(server->Requests().size(), asked);
 
     server.reset();  // the connections close, and the threads blocked in them end
-    for (int i = 0; i < 300 && AbandonedTransfers() > 0; ++i) Sleep(100);
-    EXPECT_EQ(AbandonedTransfers(), 0);
+    EXPECT_EQ(testing_support::WaitForNoAbandonedTransfers(), 0);
     HttpTestServer fine([](const ReceivedRequest&) { return Reply{200, "", "fine"}; });
     ASSERT_TRUE(Fetch(fine.Url("/ok"), &body));
     EXPECT_EQ(body, "fine");

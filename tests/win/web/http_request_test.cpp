@@ -13,6 +13,7 @@
 #include "app/web/fetch_limits.h"
 #include "app/web/http_request.h"
 #include "runtime/transfer.h"
+#include "tests/win/support/abandoned_transfers.h"
 #include "tests/win/support/http_test_server.h"
 
 namespace app {
@@ -181,8 +182,7 @@ TEST(HttpRequestTimeOut, SilentServerGivesEmptyWithinTheTimeOutAndTheAbandonedWo
 // A worker given up counts among the abandoned transfers while its server holds it, and no longer once the
 // connection is gone; while too many are abandoned, a request fails at once without reaching the server.
 TEST(HttpRequestTimeOut, AbandonedWorkersAreCountedAndCapped) {
-    for (int i = 0; i < 300 && rt::AbandonedTransfers() > 0; ++i) Sleep(100);  // earlier tests' servers are gone
-    ASSERT_EQ(rt::AbandonedTransfers(), 0);
+    ASSERT_EQ(testing_support::WaitForNoAbandonedTransfers(), 0);  // earlier tests' servers are gone
     auto server = std::make_unique<HttpTestServer>([](const ReceivedRequest& r) {
         Reply reply;
         reply.neverAnswer = r.requestLine.find("/silent") != std::string::npos;
@@ -198,8 +198,7 @@ TEST(HttpRequestTimeOut, AbandonedWorkersAreCountedAndCapped) {
     EXPECT_EQ(server->Requests().size(), 1u);
     rt::CountAbandonedTransfer(-(rt::kMaxAbandonedTransfers - 1));
     server.reset();
-    for (int i = 0; i < 300 && rt::AbandonedTransfers() > 0; ++i) Sleep(100);
-    EXPECT_EQ(rt::AbandonedTransfers(), 0);
+    EXPECT_EQ(testing_support::WaitForNoAbandonedTransfers(), 0);
 }
 
 TEST(HttpRequestTimeOut, MessagesDuringTheWaitDoNotExtendIt) {
