@@ -267,7 +267,9 @@ def page_loops_endless_heads_and_huge_trickles(artefacts):
         after_threads, after_fds = threads_of(pid), open_fds(pid)
         print("threads %d -> %d, open files %d -> %d" % (threads, after_threads, fds, after_fds))
         check(after_threads <= threads + 2, "threads %d -> %d" % (threads, after_threads))
-        check(after_fds <= fds + 4, "open files %d -> %d" % (fds, after_fds))
+        # Open files: the two held connections, and the download's kept-alive connections (one a worker, ten at
+        # most), which the platform may keep in other sockets than after the first download.
+        check(after_fds <= fds + 2 + 10, "open files %d -> %d" % (fds, after_fds))
     finally:
         s.close()
         shutil.rmtree(warm, ignore_errors=True)
